@@ -1,9 +1,10 @@
 #include "engine/c_numbers.h"
 
-#include <charconv>
 #include <climits>
+#include <clocale>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 
 namespace engine {
 
@@ -44,35 +45,12 @@ int CAtoi(std::string_view text) {
 }
 
 double CAtof(std::string_view text) {
-    size_t i = 0;
-    while (i < text.size() && IsSpace(text[i])) {
-        ++i;
-    }
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    // from_chars takes no sign of its own here, so "+-1" reads as 0 as atof does.
-    if (i >= text.size() || text[i] == '-' || text[i] == '+') {
-        return 0.0;
-    }
-    double value = 0.0;
-    auto result = std::from_chars(text.data() + i, text.data() + text.size(), value);
-    if (result.ec == std::errc::result_out_of_range) {
-        // Too large for a double reads as infinity, too small as zero, as strtod gives.
-        bool tiny = false;
-        for (const char* p = text.data() + i; p < result.ptr; ++p) {
-            if (*p == 'e' || *p == 'E') {
-                tiny = p + 1 < result.ptr && p[1] == '-';
-                break;
-            }
-        }
-        value = tiny ? 0.0 : __builtin_inf();
-    } else if (result.ec != std::errc()) {
-        value = 0.0;
-    }
-    return negative ? -value : value;
+    // strtod in the "C" locale, whatever the process locale: hexadecimal forms, inf, nan,
+    // overflow to infinity and underflow toward zero all as atof gives them.
+    static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t(0));
+    const std::string copy(text.substr(0, text.find('\0')));
+    return cLocale != locale_t(0) ? strtod_l(copy.c_str(), nullptr, cLocale)
+                                  : std::strtod(copy.c_str(), nullptr);
 }
 
 std::string FormatLf(double value) {
