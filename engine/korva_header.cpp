@@ -92,7 +92,9 @@ namespace {
 // Walks the rows of a supported KORVA layout as the conversion does and checks that every
 // byte it reads lies inside one frame. Positions are 64-bit so absurd headers cannot wrap.
 bool KorvaWalkFits(const CSequenceDisplay& d, bool hasChroma) {
-    const int64_t limit = int64_t(d.frameBytes) + 1;  // the last chroma sample of an odd width
+    // The last chroma sample of an odd width (a U, V pair when multiplexed) lies just past the
+    // frame, inside the buffer's slack.
+    const int64_t limit = int64_t(d.frameBytes) + (d.uvMultiplexed ? 2 : 1);
     const int64_t h = int64_t(d.header.frameHeaderRecords) * kKorvaRecordSize;
     const int64_t w = d.width, ys = d.ySize, cs = d.cSize, yst = d.yStride, cst = d.cStride;
     const int64_t cvf = d.header.chromaVerticalFactor();

@@ -278,6 +278,22 @@ TEST(KorvaProbe, ProbingAgainGivesTheSameGeometry) {
     EXPECT_EQ(s.left.GetPosition(), dataStart);
 }
 
+// With an odd width the last U, V pair of a multiplexed line lies two bytes past the line: the
+// last line of the second field reads two bytes past the frame, inside the buffer's slack.
+TEST(KorvaProbe, OddWidthInterlacedFileIsKorva) {
+    TempDir dir;
+    for (int w : {3, 9, 721}) {
+        SCOPED_TRACE(w);
+        Recorder rec;
+        Sequence s;
+        ASSERT_TRUE(s.Open(WriteKorva(dir, "odd.yuv", testing_support::KorvaInterlaced(w, 4, 0))));
+        EXPECT_EQ(s.display.isKorva, 1);
+        EXPECT_EQ(s.display.width, w);
+        EXPECT_EQ(s.display.cStride, w / 2);
+        EXPECT_TRUE(rec.messages.empty());
+    }
+}
+
 TEST(KorvaProbe, UnsupportedLayoutsAreStillKorva) {
     TempDir dir;
     KorvaSpec mux = testing_support::KorvaInterlaced(8, 2, 0);

@@ -160,7 +160,7 @@ inline void PutHalf(std::vector<uint8_t>& out, size_t& o, const Layout& g, const
 // Returns the samples; y, u and v are left where the walk ends.
 inline std::vector<Sample> WalkRow(const Frame& f, int width, long& y, long& u, long& v,
                                    int chromaStep, bool chroma) {
-    std::vector<Sample> s(size_t(width));
+    std::vector<Sample> s(static_cast<size_t>(width));
     for (int j = 0; j < width; ++j) {
         s[size_t(j)].y = f.At(y);
         s[size_t(j)].u = chroma ? f.At(u) : 128;
