@@ -1,0 +1,53 @@
+#include "app/dialog_template.h"
+
+#include <QFontMetrics>
+#include <QLabel>
+#include <QLineEdit>
+
+void BuildDialog(QDialog* dialog, const res::DialogTemplate& t) {
+    dialog->setWindowTitle(QString::fromLatin1(t.caption));
+    const QFontMetrics fm(dialog->font());
+    const double ux = fm.averageCharWidth() / 4.0;
+    const double uy = fm.height() / 8.0;
+    auto rect = [&](const res::DialogControl& c) {
+        return QRect(int(c.x * ux), int(c.y * uy), int(c.width * ux), int(c.height * uy));
+    };
+    for (int i = 0; i < t.controlCount; ++i) {
+        const res::DialogControl& c = t.controls[i];
+        const QString text = QString::fromLatin1(c.text);
+        QWidget* w = nullptr;
+        switch (c.kind) {
+            case res::DialogControl::kStatic:
+            case res::DialogControl::kStaticNoPrefix:
+            case res::DialogControl::kStaticNoWrap: {
+                auto* label = new QLabel(text, dialog);
+                label->setTextFormat(Qt::PlainText);
+                label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+                label->setWordWrap(c.kind == res::DialogControl::kStatic);
+                w = label;
+                break;
+            }
+            case res::DialogControl::kDefaultButton:
+            case res::DialogControl::kButton: {
+                auto* button = new QPushButton(text, dialog);
+                button->setDefault(c.kind == res::DialogControl::kDefaultButton);
+                button->setAutoDefault(c.kind == res::DialogControl::kDefaultButton);
+                if (c.id == res::IDOK) {
+                    QObject::connect(button, &QPushButton::clicked, dialog, &QDialog::accept);
+                } else if (c.id == res::IDCANCEL) {
+                    QObject::connect(button, &QPushButton::clicked, dialog, &QDialog::reject);
+                }
+                w = button;
+                break;
+            }
+            case res::DialogControl::kEdit:
+                w = new QLineEdit(dialog);
+                break;
+        }
+        w->setGeometry(rect(c));
+        if (c.id >= 0) {
+            w->setObjectName(QString::number(c.id));
+        }
+    }
+    dialog->setFixedSize(int(t.width * ux), int(t.height * uy));
+}

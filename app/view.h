@@ -1,0 +1,81 @@
+// The view: draws the RGB picture at (5, 5) of its area, doubled when zoomed, split into two
+// halves for dual scrolling, and shows scroll bars while the picture does not fit. Every draw
+// goes through WM_REDRAW_FRAME, which draws at once, so a frame is on screen when the message
+// returns.
+#pragma once
+
+#include <QAbstractScrollArea>
+
+#include "platform/qt/qt_drawing.h"
+#include "platform/qt/qt_messages.h"
+
+class CPixloomDoc;
+
+// Scroll codes of the two bars.
+enum ScrollCode {
+    SB_LINELEFT = 0,
+    SB_LINEUP = 0,
+    SB_LINERIGHT = 1,
+    SB_LINEDOWN = 1,
+    SB_PAGELEFT = 2,
+    SB_PAGEUP = 2,
+    SB_PAGERIGHT = 3,
+    SB_PAGEDOWN = 3,
+    SB_THUMBPOSITION = 4,
+    SB_THUMBTRACK = 5,
+    SB_LEFT = 6,
+    SB_TOP = 6,
+    SB_RIGHT = 7,
+    SB_BOTTOM = 7,
+    SB_ENDSCROLL = 8,
+};
+
+class CPixloomView : public QAbstractScrollArea {
+public:
+    CPixloomView(QWidget* parent);
+
+    void SetDocument(CPixloomDoc* doc) { document = doc; }
+    CPixloomDoc* GetDocument() const { return document; }
+    platform::MessageWindow* MessageWindow() { return &messageWindow; }
+    platform::QtCanvasTarget* Canvas() { return &canvas; }
+
+    platform::LRESULT WindowProc(unsigned message, platform::WPARAM wParam,
+                                 platform::LPARAM lParam);
+    void OnDraw();
+    platform::LRESULT OnRedrawFrame();
+    platform::LRESULT OnPlaybackDone();
+    void OnEraseBkgnd(const QRect& clip);
+    void OnSize(int cx, int cy);
+    void UpdateScrollRanges(int cx, int cy);
+    void OnHScroll(int code, int thumb);
+    void OnVScroll(int code, int thumb);
+    // Hides both bars (ShowScrollBar with SB_BOTH, FALSE).
+    void HideBothScrollBars();
+    // Sets the horizontal position (with redraw of the bar).
+    void SetHorizontalPosition(int position);
+    // The client size the view lays out for.
+    QSize ClientSize() const { return viewport()->size(); }
+
+    int scrollX = 0;
+    int scrollY = 0;
+    int inScrollUpdate = 0;
+
+    // The background colour of the area around the picture.
+    static constexpr QRgb kBackground = 0xffd4d0c8;
+
+protected:
+    void paintEvent(QPaintEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+    void scrollContentsBy(int dx, int dy) override;
+    bool viewportEvent(QEvent* e) override;
+
+private:
+    void ShowBar(Qt::Orientation o, bool show);
+    void OnScrollAction(Qt::Orientation o, int action);
+
+    CPixloomDoc* document = nullptr;
+    platform::QtMessageWindow messageWindow;
+    platform::QtCanvasTarget canvas;
+    // Set while the view adjusts a bar's value itself, so the bar's signals are not scrolls.
+    bool settingBar = false;
+};
