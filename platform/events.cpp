@@ -20,6 +20,10 @@ void CEvent::Reset() {
 
 uint32_t CEvent::Wait(uint32_t timeoutMs) {
     std::unique_lock<std::mutex> lock(mutex_);
+    // A poll never blocks: a timed wait that is already due still sleeps for the timer slack.
+    if (timeoutMs == 0 && !signalled_) {
+        return WAIT_TIMEOUT;
+    }
     if (timeoutMs == INFINITE) {
         cv_.wait(lock, [this] { return signalled_; });
     } else if (!cv_.wait_for(lock, std::chrono::milliseconds(timeoutMs),

@@ -21,7 +21,9 @@ bool QueuedMessageWindow::ProcessOne(uint32_t ms) {
     Pending* p = nullptr;
     {
         std::unique_lock<std::mutex> lock(mutex_);
-        if (!cv_.wait_for(lock, std::chrono::milliseconds(ms), [&] { return !queue_.empty(); })) {
+        // With ms 0 nothing waits (a timed wait that is already due still sleeps a little).
+        if (queue_.empty() && (ms == 0 || !cv_.wait_for(lock, std::chrono::milliseconds(ms),
+                                                        [&] { return !queue_.empty(); }))) {
             return false;
         }
         p = queue_.front();
