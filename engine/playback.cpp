@@ -21,6 +21,18 @@ int FramePeriod(double rate) {
     return p >= kMaxPeriodMs ? kMaxPeriodMs : static_cast<int>(p);
 }
 
+// Puts a file back to `end`, just after the frame on screen, and reads that frame into `buffer`
+// again when the reads that met the end of a sequence overwrote it, so that a later conversion
+// (a view toggle) shows the frame on screen. `first` is the position of the first frame.
+void BackToShownFrame(platform::CFile* file, FrameBuffer& buffer, uint64_t end, bool overwritten,
+                      uint64_t first, uint32_t frameBytes) {
+    if (overwritten && end >= first + frameBytes) {
+        file->Seek(int64_t(end - frameBytes), platform::CFile::begin);
+        file->Read(buffer.data(), frameBytes);
+    }
+    file->Seek(int64_t(end), platform::CFile::begin);
+}
+
 }  // namespace
 
 FrameValues& CSequenceDisplay::Values() {
@@ -30,9 +42,10 @@ FrameValues& CSequenceDisplay::Values() {
 unsigned PlaybackThreadProc(CSequenceDisplay* d) {
     platform::Clock& clock = *d->clock;
     FrameValues& values = d->Values();
-    // Times in milliseconds held in 32-bit ints; the tick count may wrap.
+    // Times in milliseconds, 32-bit and wrapping like the tick count; a is the due time of the
+    // next frame counted from t0, and only differences are read as signed.
     uint32_t t0 = clock.GetTickCount();
-    int32_t a = 0;
+    uint32_t a = 0;
     bool stopRequested = false;
     for (;;) {
         if (stopRequested ||
@@ -44,18 +57,15 @@ unsigned PlaybackThreadProc(CSequenceDisplay* d) {
             std::lock_guard<std::mutex> lock(d->frameLock);
             const uint32_t frameBytes = uint32_t(d->frameBytes);
             const bool dual = d->dual != 0;
+            // Just after the frame on screen.
+            const uint64_t shownL = d->leftFile->GetPosition();
+            const uint64_t shownR = dual ? d->rightFile->GetPosition() : 0;
             uint32_t nL = d->ReadLeftFrame();
             uint32_t nR = dual ? d->ReadRightFrame() : 0;
             if (nL < frameBytes || (dual && nR < frameBytes)) {
-                if (d->loop.load() == 0) {
-                    // Both files stand after the last frame shown.
-                    d->leftFile->Seek(-int64_t(nL), platform::CFile::current);
-                    if (dual) {
-                        d->rightFile->Seek(-int64_t(nR), platform::CFile::current);
-                    }
-                    ended = true;
-                } else {
-                    values.frameCounter = 0;
+                const bool looping = d->loop.load() != 0;
+                bool restarted = false;
+                if (looping) {
                     d->leftFile->Seek(int64_t(d->dataStart), platform::CFile::begin);
                     nL = d->ReadLeftFrame();
                     if (dual) {
@@ -63,7 +73,21 @@ unsigned PlaybackThreadProc(CSequenceDisplay* d) {
                         d->rightFile->Seek(int64_t(d->dataStart), platform::CFile::begin);
                         nR = d->ReadRightFrame();
                     }
-                    ended = nL < frameBytes || (dual && nR < frameBytes);
+                    restarted = nL >= frameBytes && (!dual || nR >= frameBytes);
+                }
+                if (restarted) {
+                    // Counted as 1 below.
+                    values.frameCounter = 0;
+                } else {
+                    // Nothing moves: each file goes back by what it read, and the frame on screen
+                    // keeps its number.
+                    BackToShownFrame(d->leftFile, d->leftFrame, shownL, looping || nL > 0,
+                                     d->dataStart, frameBytes);
+                    if (dual) {
+                        BackToShownFrame(d->rightFile, d->rightFrame, shownR, looping || nR > 0,
+                                         d->dataStart, frameBytes);
+                    }
+                    ended = true;
                 }
             }
             if (!ended) {
@@ -74,8 +98,8 @@ unsigned PlaybackThreadProc(CSequenceDisplay* d) {
             break;
         }
         const uint32_t now = clock.GetTickCount();
-        const int32_t w = static_cast<int32_t>(t0 + static_cast<uint32_t>(a) - now);
-        const int p = FramePeriod(values.frameRate.load());
+        const int32_t w = static_cast<int32_t>(t0 + a - now);
+        const uint32_t p = static_cast<uint32_t>(FramePeriod(values.frameRate.load()));
         if (w > 0) {
             // A stop request ends the wait early; this frame is still shown, then the loop ends.
             stopRequested = clock.SleepOrWake(static_cast<uint32_t>(w), d->stopEvent.get());
@@ -113,7 +137,7 @@ void CSequenceDisplay::Play() {
 }
 
 void CSequenceDisplay::Stop() {
-    if (stopEvent) {
+    if (playing == 1 && stopEvent) {
         platform::SetEvent(stopEvent.get());
     }
 }
@@ -170,16 +194,19 @@ void CSequenceDisplay::StepForward() {
     }
     {
         std::lock_guard<std::mutex> lock(frameLock);
+        const uint32_t fb = uint32_t(frameBytes);
+        const uint64_t shownL = leftFile->GetPosition();
         const uint32_t nL = ReadLeftFrame();
-        if (nL < uint32_t(frameBytes)) {
-            leftFile->Seek(-int64_t(nL), platform::CFile::current);
+        if (nL < fb) {
+            BackToShownFrame(leftFile, leftFrame, shownL, nL > 0, dataStart, fb);
             return;
         }
         if (dual) {
+            const uint64_t shownR = rightFile->GetPosition();
             const uint32_t nR = ReadRightFrame();
-            if (nR < uint32_t(frameBytes)) {
-                rightFile->Seek(-int64_t(nR), platform::CFile::current);
-                leftFile->Seek(-int64_t(nL), platform::CFile::current);
+            if (nR < fb) {
+                BackToShownFrame(rightFile, rightFrame, shownR, nR > 0, dataStart, fb);
+                BackToShownFrame(leftFile, leftFrame, shownL, true, dataStart, fb);
                 return;
             }
         }
