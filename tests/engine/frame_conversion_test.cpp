@@ -355,6 +355,19 @@ TEST(KorvaConversion, UnsupportedLayoutsEndTheProcess) {
     }
 }
 
+// The display commands never clear both flags; were both clear, the colour path is taken.
+TEST(RawConversion, NeitherFlagMeansColour) {
+    CSequenceDisplay d;
+    MakeRaw(d, 6, 4);
+    Fill(d.leftFrame, RandomBytes(36, 8));
+    d.ConvertFrame();
+    const std::vector<uint8_t> colour(d.rgbBuffer.data(), d.rgbBuffer.data() + 72);
+    d.showY = 0;
+    d.showUV = 0;
+    d.ConvertFrame();
+    EXPECT_EQ(std::vector<uint8_t>(d.rgbBuffer.data(), d.rgbBuffer.data() + 72), colour);
+}
+
 TEST(Conversion, BuffersNotMadeForTheModeAreLeftAlone) {
     CSequenceDisplay d;
     EXPECT_EQ(d.ConvertFrame(), 0);
