@@ -6,7 +6,7 @@ pixloom_packages=(
     qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-dev
-    xvfb xdotool x11-utils
+    xvfb xdotool x11-utils x11-apps
     libyuv-dev libswscale-dev
 )
 
