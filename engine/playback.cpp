@@ -117,7 +117,8 @@ unsigned PlaybackThreadProc(CSequenceDisplay* d) {
 }
 
 void CSequenceDisplay::Play() {
-    if (readyToPlay == 0 || leftFile == nullptr || !stopEvent || !threadDoneEvent) {
+    if (readyToPlay == 0 || leftFile == nullptr || !leftFrame ||
+        (dual && (rightFile == nullptr || !rightFrame)) || !stopEvent || !threadDoneEvent) {
         platform::AfxMessageBox(msg::kNotReady);
         return;
     }

@@ -740,6 +740,14 @@ TEST_F(Playback, PlayWhenNotReadyShowsTheMessage) {
     d.Stop();
     clock.HoldSleeps(false);
     ASSERT_TRUE(Pump([&] { return done == 1; }));
+
+    // Dual mode without a right sequence has nothing to play.
+    d.EndPlayback();
+    d.dual = 1;
+    d.Play();
+    EXPECT_EQ(boxes.texts.size(), 3u);
+    EXPECT_EQ(d.playing, 0);
+    EXPECT_EQ(d.readyToPlay, 1);
 }
 
 TEST_F(Playback, EndPlaybackOnTheWindowThreadAnswersTheThread) {
