@@ -14,12 +14,15 @@ CFile::~CFile() {
 
 bool CFile::Open(const std::string& path, unsigned) {
     Close();
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking only for the open itself: a named pipe without a writer would otherwise
+    // wait for one. Pipes and sockets have no positions and are refused like folders.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         return false;
     }
     struct stat st;
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode) || S_ISFIFO(st.st_mode) ||
+        S_ISSOCK(st.st_mode) || ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
         ::close(fd);
         return false;
     }

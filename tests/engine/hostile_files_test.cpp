@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <future>
 #include <map>
 #include <random>
 #include <string>
@@ -420,6 +421,24 @@ TEST_F(HostileFiles, RightFileShrinksDuringDualPlayback) {
     EXPECT_EQ(shown, (std::vector<Shown>{{2, 2}, {3, 3}, {1, 1}, {2, 2}, {1, 1}, {2, 2}}));
     EXPECT_EQ(left.GetPosition(), At(2));
     EXPECT_EQ(d.rightFile->GetPosition(), At(2));
+}
+
+// A named pipe given as a sequence has no frames to seek in: the open is refused at once
+// instead of waiting for a writer (which would freeze the viewer).
+TEST_F(HostileFiles, NamedPipeIsRefusedWithoutWaiting) {
+    const std::string path = dir.File("pipe.yuv");
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    CFile file;
+    auto opened = std::async(std::launch::async, [&] { return file.Open(path); });
+    if (opened.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+        // Give the waiting open a writer so the test ends, then fail.
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+        opened.wait();
+        ::close(fd);
+        FAIL() << "opening a named pipe waited for a writer";
+    }
+    EXPECT_FALSE(opened.get());
+    EXPECT_FALSE(file.IsOpen());
 }
 
 // Files of other tools given a ".yuv" name are probed, found not KORVA and read as raw.
