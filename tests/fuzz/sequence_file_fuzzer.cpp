@@ -1,6 +1,7 @@
 // Fuzz target: an arbitrary file named x.yuv goes through the KORVA probe and the geometry
 // derivation, then one frame (and a short second one) is converted in every view mode, single,
-// dual and delta. The last three bytes choose the default raw size and the delta scale.
+// dual and delta, and stepped through. The last three bytes choose the default raw size and the
+// delta scale.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -103,6 +104,18 @@ void ConvertAllModes(engine::CSequenceDisplay& d) {
     d.showY = d.showUV = 1;
 }
 
+// The transport commands without a playback thread: steps both ways past either end.
+void StepAround(engine::CSequenceDisplay& d) {
+    d.readyToPlay = 1;
+    d.StepForward();
+    d.StepForward();
+    d.StepBackward();
+    d.StepBackward();
+    d.StepBackward();
+    d.Rewind();
+    d.readyToPlay = 0;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -146,6 +159,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ConvertAllModes(d);
     d.ReadLeftFrame();
     ConvertAllModes(d);
+    StepAround(d);
 
     // Dual, as a dual open does: the right file shares the left file's layout.
     auto* right = new platform::CFile;
@@ -163,6 +177,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The right file one frame behind the left one.
     d.ReadLeftFrame();
     ConvertAllModes(d);
+    StepAround(d);
 
     // Back to single mode with the dual buffers still in place.
     d.dual = 0;
