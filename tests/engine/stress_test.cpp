@@ -208,7 +208,8 @@ TEST_F(Stress, ToggleConvertRateScaleReopenAndResizeWhilePlaying) {
     Watchdog watchdog(std::chrono::seconds(600));
     std::mt19937 rng(77);
     auto pick = [&](int n) { return int(rng() % uint32_t(n)); };
-    const double rates[] = {1e6, 2000.0, 400.0, 120.0, 60.0};
+    // Slow rates leave the thread asleep for up to 10 s; ending playback must wake it.
+    const double rates[] = {1e6, 2000.0, 400.0, 120.0, 60.0, 1e6, 0.5, 0.0};
     const double scales[] = {1.0, -2.5, 0.0, 7.75, 1e300, -0.5};
 
     constexpr int kIterations = 3000;
@@ -236,7 +237,7 @@ TEST_F(Stress, ToggleConvertRateScaleReopenAndResizeWhilePlaying) {
                 Show();
                 break;
             case 2:
-                values.frameRate = rates[pick(5)];
+                values.frameRate = rates[pick(8)];
                 break;
             case 3:
                 // A loop switched off lets the thread end by itself at the end of the file.
