@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "engine/delta_fixed_point.h"
+
 namespace engine {
 
 struct ColourTables {
@@ -21,6 +23,8 @@ struct DeltaTable {
     double scale = 0.0;
     bool valid = false;
     uint8_t map[2 * kOffset];
+    // The same mapping for the vector kernels.
+    DeltaFixedPoint fixed;
     void Build(double s);
     uint8_t operator[](int difference) const { return map[difference + kOffset]; }
 };
@@ -84,8 +88,9 @@ struct ConversionKernels {
 
 // The scalar kernels.
 const ConversionKernels& ScalarKernels();
-// The kernels in use: chosen once, at first use, from the processor's features; the
-// environment variable PIXLOOM_CPU=c forces the scalar ones.
+// The kernels in use: chosen once, at first use, from the processor's features (AVX2, else
+// SSE2); the environment variable PIXLOOM_CPU=c forces the scalar ones, PIXLOOM_CPU=sse2 the
+// SSE2 ones.
 const ConversionKernels& ActiveKernels();
 
 }  // namespace engine

@@ -1,0 +1,458 @@
+// AVX2 kernels of the frame conversion. This file alone is compiled with -mavx2; nothing here
+// may run before DetectCpuLevel has reported AVX2, and everything but the kernel table has
+// internal linkage so that no AVX2 copy of a shared inline function can leak into other code.
+#include <immintrin.h>
+
+#include <cstdint>
+#include <cstring>
+
+#include "engine/frame_conversion_simd.h"
+
+namespace engine {
+namespace {
+
+// Raw kernels take 32 pixels (16 chroma samples) a block, KORVA kernels 16 pixels.
+constexpr int kBlock = 32;
+constexpr int kKorvaBlock = 16;
+
+// --- Packing 16 pixels of three channels per 128-bit lane into 48 bytes blue, green, red.
+
+// Where pixel p (0..15 of a lane) finds channel c (0 blue, 1 green, 2 red): a source register
+// and a byte in its lane.
+enum class Layout {
+    kEvenOdd3,  // one register per channel; bytes 0..7 even pixels, 8..15 odd pixels
+    kEvenOdd1,  // one register for all channels, even pixels then odd pixels
+    kPlain1,    // one register for all channels, pixels in order
+    kPairs2,    // per chroma sample k: blue at k and green at 8 + k of register 0, red at k of 1
+};
+
+struct Source {
+    int reg;
+    int byte;
+};
+
+constexpr Source Find(Layout layout, int p, int c) {
+    const int evenOdd = (p & 1) * 8 + (p >> 1);
+    switch (layout) {
+        case Layout::kEvenOdd3:
+            return {c, evenOdd};
+        case Layout::kEvenOdd1:
+            return {0, evenOdd};
+        case Layout::kPlain1:
+            return {0, p};
+        case Layout::kPairs2:
+            return c == 2 ? Source{1, p >> 1} : Source{0, c * 8 + (p >> 1)};
+    }
+    return {0, 0};
+}
+
+constexpr int Registers(Layout layout) {
+    return layout == Layout::kEvenOdd3 ? 3 : (layout == Layout::kPairs2 ? 2 : 1);
+}
+
+// Masks[part][reg]: output bytes 16 x part .. 16 x part + 15 of a lane taken from reg; 0x80
+// zeroes the bytes that come from another register. Both lanes use the same mask.
+struct alignas(32) LaneMask {
+    uint8_t bytes[32];
+};
+
+struct Masks {
+    LaneMask m[3][3];
+};
+
+constexpr Masks MakeMasks(Layout layout) {
+    Masks masks{};
+    for (int part = 0; part < 3; ++part) {
+        for (int reg = 0; reg < 3; ++reg) {
+            for (int i = 0; i < 16; ++i) {
+                const int o = 16 * part + i;
+                const Source s = Find(layout, o / 3, o % 3);
+                const uint8_t b = s.reg == reg ? uint8_t(s.byte) : uint8_t(0x80);
+                masks.m[part][reg].bytes[i] = b;
+                masks.m[part][reg].bytes[16 + i] = b;
+            }
+        }
+    }
+    return masks;
+}
+
+constexpr Masks kEvenOdd3Masks = MakeMasks(Layout::kEvenOdd3);
+constexpr Masks kEvenOdd1Masks = MakeMasks(Layout::kEvenOdd1);
+constexpr Masks kPlain1Masks = MakeMasks(Layout::kPlain1);
+constexpr Masks kPairs2Masks = MakeMasks(Layout::kPairs2);
+
+constexpr const Masks& MasksOf(Layout layout) {
+    return layout == Layout::kEvenOdd3   ? kEvenOdd3Masks
+           : layout == Layout::kEvenOdd1 ? kEvenOdd1Masks
+           : layout == Layout::kPlain1   ? kPlain1Masks
+                                         : kPairs2Masks;
+}
+
+template <Layout kLayout>
+inline __m256i Gather(const __m256i* src, int part) {
+    const Masks& masks = MasksOf(kLayout);
+    __m256i o = _mm256_shuffle_epi8(
+        src[0], _mm256_load_si256(reinterpret_cast<const __m256i*>(masks.m[part][0].bytes)));
+    for (int reg = 1; reg < Registers(kLayout); ++reg) {
+        o = _mm256_or_si256(
+            o, _mm256_shuffle_epi8(src[reg], _mm256_load_si256(reinterpret_cast<const __m256i*>(
+                                                 masks.m[part][reg].bytes))));
+    }
+    return o;
+}
+
+// 32 pixels: lane 0 of the sources holds pixels 0..15, lane 1 pixels 16..31; 96 bytes out.
+template <Layout kLayout>
+inline void StoreBgr32(uint8_t* out, const __m256i* src) {
+    const __m256i o0 = Gather<kLayout>(src, 0);  // bytes 0..15 | 48..63
+    const __m256i o1 = Gather<kLayout>(src, 1);  // bytes 16..31 | 64..79
+    const __m256i o2 = Gather<kLayout>(src, 2);  // bytes 32..47 | 80..95
+    auto* p = reinterpret_cast<__m256i*>(out);
+    _mm256_storeu_si256(p, _mm256_permute2x128_si256(o0, o1, 0x20));
+    _mm256_storeu_si256(p + 1, _mm256_permute2x128_si256(o2, o0, 0x30));
+    _mm256_storeu_si256(p + 2, _mm256_permute2x128_si256(o1, o2, 0x31));
+}
+
+// 16 pixels of one lane: 48 bytes out.
+template <Layout kLayout>
+inline void StoreBgr16(uint8_t* out, const __m128i* src) {
+    const Masks& masks = MasksOf(kLayout);
+    for (int part = 0; part < 3; ++part) {
+        __m128i o = _mm_shuffle_epi8(
+            src[0], _mm_load_si128(reinterpret_cast<const __m128i*>(masks.m[part][0].bytes)));
+        for (int reg = 1; reg < Registers(kLayout); ++reg) {
+            o = _mm_or_si128(
+                o, _mm_shuffle_epi8(src[reg], _mm_load_si128(reinterpret_cast<const __m128i*>(
+                                                  masks.m[part][reg].bytes))));
+        }
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16 * part), o);
+    }
+}
+
+// --- Raw paths.
+
+inline __m256i Set16(int x) {
+    return _mm256_set1_epi16(int16_t(x));
+}
+
+// 16 chroma samples as d = sample - 128, one per 16-bit lane in sample order.
+inline __m256i LoadChroma(const uint8_t* p) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    return _mm256_sub_epi16(_mm256_cvtepu8_epi16(bytes), Set16(128));
+}
+
+// The table terms of 16 chroma samples: blue = Y + ub, green = Y - gp, red = Y + vr.
+struct Terms {
+    __m256i ub, gp, vr;
+};
+
+inline Terms ChromaTerms(const uint8_t* u, const uint8_t* v) {
+    const __m256i du = LoadChroma(u), dv = LoadChroma(v);
+    const __m256i su = _mm256_srai_epi16(du, 15), sv = _mm256_srai_epi16(dv, 15);
+    const __m256i dv4 = _mm256_slli_epi16(dv, simd::kVG.shift);
+    static_assert(simd::kVG.shift == simd::kVR.shift && simd::kUG.shift == 0);
+    Terms t;
+    t.ub = _mm256_sub_epi16(
+        _mm256_mulhi_epi16(_mm256_slli_epi16(du, simd::kUB.shift), Set16(simd::kUB.mul)), su);
+    t.gp = _mm256_sub_epi16(_mm256_add_epi16(_mm256_mulhi_epi16(du, Set16(simd::kUG.mul)),
+                                             _mm256_mulhi_epi16(dv4, Set16(simd::kVG.mul))),
+                            _mm256_add_epi16(su, sv));
+    t.vr = _mm256_sub_epi16(_mm256_mulhi_epi16(dv4, Set16(simd::kVR.mul)), sv);
+    return t;
+}
+
+// 32 luma samples as even and odd pixels, one per 16-bit lane: lane k holds pixels 2k, 2k + 1.
+struct Luma {
+    __m256i even, odd;
+};
+
+inline Luma LoadLuma(const uint8_t* y) {
+    const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(y));
+    return {_mm256_and_si256(bytes, Set16(0xFF)), _mm256_srli_epi16(bytes, 8)};
+}
+
+void ColourBlocks(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* out, int width,
+                  const ColourTables&) {
+    for (int j = 0; j < width; j += kBlock) {
+        const Terms t = ChromaTerms(u + j / 2, v + j / 2);
+        const Luma l = LoadLuma(y + j);
+        const __m256i bgr[3] = {
+            _mm256_packus_epi16(_mm256_add_epi16(l.even, t.ub), _mm256_add_epi16(l.odd, t.ub)),
+            _mm256_packus_epi16(_mm256_sub_epi16(l.even, t.gp), _mm256_sub_epi16(l.odd, t.gp)),
+            _mm256_packus_epi16(_mm256_add_epi16(l.even, t.vr), _mm256_add_epi16(l.odd, t.vr)),
+        };
+        StoreBgr32<Layout::kEvenOdd3>(out + 3 * j, bgr);
+    }
+}
+
+void LumaBlocks(const uint8_t* y, uint8_t* out, int width) {
+    for (int j = 0; j < width; j += kBlock) {
+        const __m256i src[1] = {_mm256_loadu_si256(reinterpret_cast<const __m256i*>(y + j))};
+        StoreBgr32<Layout::kPlain1>(out + 3 * j, src);
+    }
+}
+
+void ChromaBlocks(const uint8_t* u, const uint8_t* v, uint8_t* out, int width,
+                  const ColourTables&) {
+    const __m256i mid = Set16(128);
+    for (int j = 0; j < width; j += kBlock) {
+        const Terms t = ChromaTerms(u + j / 2, v + j / 2);
+        const __m256i b = _mm256_add_epi16(mid, t.ub);
+        const __m256i g = _mm256_sub_epi16(mid, t.gp);
+        const __m256i r = _mm256_add_epi16(mid, t.vr);
+        const __m256i src[2] = {_mm256_packus_epi16(b, g), _mm256_packus_epi16(r, r)};
+        StoreBgr32<Layout::kPairs2>(out + 3 * j, src);
+    }
+}
+
+// --- Delta paths: the DeltaFixedPoint steps on 16 differences at a time.
+
+struct DeltaSteps {
+    __m256i limit, mulHigh, mulLow;
+    __m128i shift;
+    __m256i at[DeltaFixedPoint::kMaxExceptions];
+    __m256i fix[DeltaFixedPoint::kMaxExceptions];
+
+    explicit DeltaSteps(const DeltaFixedPoint& f)
+        : limit(Set16(f.limit)),
+          mulHigh(Set16(f.mulHigh)),
+          mulLow(Set16(f.mulLow)),
+          shift(_mm_cvtsi32_si128(f.shift)) {
+        for (int i = 0; i < DeltaFixedPoint::kMaxExceptions; ++i) {
+            at[i] = Set16(f.at[i]);
+            fix[i] = Set16(f.fix[i]);
+        }
+    }
+
+    // sign(d) x r as a signed 16-bit value.
+    template <bool kExceptions>
+    __m256i Map(__m256i d) const {
+        const __m256i a = _mm256_min_epi16(_mm256_abs_epi16(d), limit);
+        __m256i r = _mm256_add_epi16(_mm256_mullo_epi16(a, mulHigh), _mm256_mulhi_epu16(a, mulLow));
+        r = _mm256_srl_epi16(r, shift);
+        if constexpr (kExceptions) {
+            for (int i = 0; i < DeltaFixedPoint::kMaxExceptions; ++i) {
+                r = _mm256_add_epi16(r, _mm256_and_si256(_mm256_cmpeq_epi16(a, at[i]), fix[i]));
+            }
+        }
+        return _mm256_sign_epi16(r, d);
+    }
+};
+
+// clamp(t, -128, 127) + 128 for two vectors of mapped values, packed as by packus.
+inline __m256i DeltaBytes(__m256i t0, __m256i t1) {
+    return _mm256_xor_si256(_mm256_packs_epi16(t0, t1), _mm256_set1_epi8(int8_t(0x80)));
+}
+
+template <bool kExceptions>
+void ColourDeltaBlocks(const uint8_t* yl, const uint8_t* ul, const uint8_t* vl, const uint8_t* yr,
+                       const uint8_t* ur, const uint8_t* vr, uint8_t* out, int width,
+                       const ColourTables&, const DeltaTable& delta) {
+    const DeltaSteps steps(delta.fixed);
+    for (int j = 0; j < width; j += kBlock) {
+        const Terms tl = ChromaTerms(ul + j / 2, vl + j / 2);
+        const Terms tr = ChromaTerms(ur + j / 2, vr + j / 2);
+        const Luma ll = LoadLuma(yl + j), lr = LoadLuma(yr + j);
+        const __m256i dyEven = _mm256_sub_epi16(ll.even, lr.even);
+        const __m256i dyOdd = _mm256_sub_epi16(ll.odd, lr.odd);
+        const __m256i db = _mm256_sub_epi16(tl.ub, tr.ub);
+        const __m256i dg = _mm256_sub_epi16(tr.gp, tl.gp);
+        const __m256i dr = _mm256_sub_epi16(tl.vr, tr.vr);
+        const __m256i bgr[3] = {
+            DeltaBytes(steps.Map<kExceptions>(_mm256_add_epi16(dyEven, db)),
+                       steps.Map<kExceptions>(_mm256_add_epi16(dyOdd, db))),
+            DeltaBytes(steps.Map<kExceptions>(_mm256_add_epi16(dyEven, dg)),
+                       steps.Map<kExceptions>(_mm256_add_epi16(dyOdd, dg))),
+            DeltaBytes(steps.Map<kExceptions>(_mm256_add_epi16(dyEven, dr)),
+                       steps.Map<kExceptions>(_mm256_add_epi16(dyOdd, dr))),
+        };
+        StoreBgr32<Layout::kEvenOdd3>(out + 3 * j, bgr);
+    }
+}
+
+template <bool kExceptions>
+void LumaDeltaBlocks(const uint8_t* yl, const uint8_t* yr, uint8_t* out, int width,
+                     const DeltaTable& delta) {
+    const DeltaSteps steps(delta.fixed);
+    for (int j = 0; j < width; j += kBlock) {
+        const Luma ll = LoadLuma(yl + j), lr = LoadLuma(yr + j);
+        const __m256i src[1] = {
+            DeltaBytes(steps.Map<kExceptions>(_mm256_sub_epi16(ll.even, lr.even)),
+                       steps.Map<kExceptions>(_mm256_sub_epi16(ll.odd, lr.odd)))};
+        StoreBgr32<Layout::kEvenOdd1>(out + 3 * j, src);
+    }
+}
+
+template <bool kExceptions>
+void ChromaDeltaBlocks(const uint8_t* ul, const uint8_t* vl, const uint8_t* ur, const uint8_t* vr,
+                       uint8_t* out, int width, const ColourTables&, const DeltaTable& delta) {
+    const DeltaSteps steps(delta.fixed);
+    for (int j = 0; j < width; j += kBlock) {
+        const Terms tl = ChromaTerms(ul + j / 2, vl + j / 2);
+        const Terms tr = ChromaTerms(ur + j / 2, vr + j / 2);
+        const __m256i b = steps.Map<kExceptions>(_mm256_sub_epi16(tl.ub, tr.ub));
+        const __m256i g = steps.Map<kExceptions>(_mm256_sub_epi16(tr.gp, tl.gp));
+        const __m256i r = steps.Map<kExceptions>(_mm256_sub_epi16(tl.vr, tr.vr));
+        const __m256i src[2] = {DeltaBytes(b, g), DeltaBytes(r, r)};
+        StoreBgr32<Layout::kPairs2>(out + 3 * j, src);
+    }
+}
+
+// --- KORVA paths: double precision, each product and sum rounded on its own as in the scalar
+// kernel. The limit to 0..255 and truncation are cvttpd followed by saturating packs: the
+// values lie within -300..600, where both give the same byte.
+
+// Eight chroma samples (four per half) as doubles u - 128 and v - 128.
+struct KorvaChroma {
+    __m256d u[2], v[2];
+};
+
+inline __m256d Doubles(__m128i int32s) {
+    return _mm256_cvtepi32_pd(int32s);
+}
+
+inline KorvaChroma ChromaFromWords(__m128i u16, __m128i v16) {
+    const __m256i mid = _mm256_set1_epi32(128);
+    const __m256i u32 = _mm256_sub_epi32(_mm256_cvtepu16_epi32(u16), mid);
+    const __m256i v32 = _mm256_sub_epi32(_mm256_cvtepu16_epi32(v16), mid);
+    return {{Doubles(_mm256_castsi256_si128(u32)), Doubles(_mm256_extracti128_si256(u32, 1))},
+            {Doubles(_mm256_castsi256_si128(v32)), Doubles(_mm256_extracti128_si256(v32, 1))}};
+}
+
+inline KorvaChroma SeparateChroma(const uint8_t* u, const uint8_t* v) {
+    const __m128i u8 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(u));
+    const __m128i v8 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(v));
+    return ChromaFromWords(_mm_cvtepu8_epi16(u8), _mm_cvtepu8_epi16(v8));
+}
+
+// u points at 16 bytes U, V, U, V, ...
+inline KorvaChroma MultiplexedChroma(const uint8_t* u) {
+    const __m128i uv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(u));
+    return ChromaFromWords(_mm_and_si128(uv, _mm_set1_epi16(0xFF)), _mm_srli_epi16(uv, 8));
+}
+
+// Channel values of 16 pixels: [channel][parity][half], four samples per vector.
+struct KorvaValues {
+    __m256d c[3][2][2];
+};
+
+inline KorvaValues KorvaPixels(const uint8_t* y, const KorvaChroma& ch) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(y));
+    const __m128i words[2] = {_mm_and_si128(bytes, _mm_set1_epi16(0xFF)), _mm_srli_epi16(bytes, 8)};
+    const __m256d kUb = _mm256_set1_pd(2.0279), kUg = _mm256_set1_pd(0.3938);
+    const __m256d kVg = _mm256_set1_pd(0.5805), kVr = _mm256_set1_pd(1.1398);
+    KorvaValues out;
+    for (int h = 0; h < 2; ++h) {
+        const __m256d bu = _mm256_mul_pd(kUb, ch.u[h]);
+        const __m256d gu = _mm256_mul_pd(kUg, ch.u[h]);
+        const __m256d gv = _mm256_mul_pd(kVg, ch.v[h]);
+        const __m256d rv = _mm256_mul_pd(kVr, ch.v[h]);
+        for (int parity = 0; parity < 2; ++parity) {
+            const __m128i w = h == 0 ? words[parity] : _mm_srli_si128(words[parity], 8);
+            const __m256d yd = Doubles(_mm_cvtepu16_epi32(w));
+            out.c[0][parity][h] = _mm256_add_pd(yd, bu);
+            out.c[1][parity][h] = _mm256_sub_pd(_mm256_sub_pd(yd, gu), gv);
+            out.c[2][parity][h] = _mm256_add_pd(yd, rv);
+        }
+    }
+    return out;
+}
+
+// Eight words (samples 0..7) from two vectors of four doubles, truncated.
+inline __m128i TruncatedWords(__m256d lo, __m256d hi) {
+    return _mm_packs_epi32(_mm256_cvttpd_epi32(lo), _mm256_cvttpd_epi32(hi));
+}
+
+inline void StoreKorva(uint8_t* out, const KorvaValues& p) {
+    __m128i bgr[3];
+    for (int c = 0; c < 3; ++c) {
+        bgr[c] = _mm_packus_epi16(TruncatedWords(p.c[c][0][0], p.c[c][0][1]),
+                                  TruncatedWords(p.c[c][1][0], p.c[c][1][1]));
+    }
+    StoreBgr16<Layout::kEvenOdd3>(out, bgr);
+}
+
+void KorvaSeparateBlocks(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* out,
+                         int width) {
+    for (int j = 0; j < width; j += kKorvaBlock) {
+        StoreKorva(out + 3 * j, KorvaPixels(y + j, SeparateChroma(u + j / 2, v + j / 2)));
+    }
+}
+
+void KorvaMultiplexedBlocks(const uint8_t* y, const uint8_t* u, const uint8_t*, uint8_t* out,
+                            int width) {
+    for (int j = 0; j < width; j += kKorvaBlock) {
+        StoreKorva(out + 3 * j, KorvaPixels(y + j, MultiplexedChroma(u + j)));
+    }
+}
+
+// clamp(trunc(s x (l - r)) + 128) for a finite s: the product is cut to +-1000 first.
+inline void StoreKorvaDelta(uint8_t* out, const KorvaValues& l, const KorvaValues& r,
+                            double scale) {
+    const __m256d s = _mm256_set1_pd(scale);
+    const __m256d lo = _mm256_set1_pd(-1000.0), hi = _mm256_set1_pd(1000.0);
+    __m128i words[3][2];
+    for (int c = 0; c < 3; ++c) {
+        for (int parity = 0; parity < 2; ++parity) {
+            __m256d p[2];
+            for (int h = 0; h < 2; ++h) {
+                p[h] = _mm256_mul_pd(s, _mm256_sub_pd(l.c[c][parity][h], r.c[c][parity][h]));
+                p[h] = _mm256_min_pd(_mm256_max_pd(p[h], lo), hi);
+            }
+            words[c][parity] = _mm_add_epi16(TruncatedWords(p[0], p[1]), _mm_set1_epi16(128));
+        }
+    }
+    __m128i bgr[3];
+    for (int c = 0; c < 3; ++c) {
+        bgr[c] = _mm_packus_epi16(words[c][0], words[c][1]);
+    }
+    StoreBgr16<Layout::kEvenOdd3>(out, bgr);
+}
+
+const KorvaChroma kNoChroma = {};
+
+void KorvaDeltaNoChromaBlocks(const uint8_t* yl, const uint8_t*, const uint8_t*, const uint8_t* yr,
+                              const uint8_t*, const uint8_t*, uint8_t* out, int width,
+                              double scale) {
+    for (int j = 0; j < width; j += kKorvaBlock) {
+        StoreKorvaDelta(out + 3 * j, KorvaPixels(yl + j, kNoChroma), KorvaPixels(yr + j, kNoChroma),
+                        scale);
+    }
+}
+
+void KorvaDeltaSeparateBlocks(const uint8_t* yl, const uint8_t* ul, const uint8_t* vl,
+                              const uint8_t* yr, const uint8_t* ur, const uint8_t* vr, uint8_t* out,
+                              int width, double scale) {
+    for (int j = 0; j < width; j += kKorvaBlock) {
+        const int c = j / 2;
+        StoreKorvaDelta(out + 3 * j, KorvaPixels(yl + j, SeparateChroma(ul + c, vl + c)),
+                        KorvaPixels(yr + j, SeparateChroma(ur + c, vr + c)), scale);
+    }
+}
+
+void KorvaDeltaMultiplexedBlocks(const uint8_t* yl, const uint8_t* ul, const uint8_t*,
+                                 const uint8_t* yr, const uint8_t* ur, const uint8_t*, uint8_t* out,
+                                 int width, double scale) {
+    for (int j = 0; j < width; j += kKorvaBlock) {
+        StoreKorvaDelta(out + 3 * j, KorvaPixels(yl + j, MultiplexedChroma(ul + j)),
+                        KorvaPixels(yr + j, MultiplexedChroma(ur + j)), scale);
+    }
+}
+
+}  // namespace
+
+constinit const ConversionKernels kAvx2Kernels = {
+    "avx2",
+    simd::ColourAny<kBlock, ColourBlocks>,
+    simd::LumaAny<kBlock, LumaBlocks>,
+    simd::ChromaAny<kBlock, ChromaBlocks>,
+    simd::ColourDeltaAny<kBlock, ColourDeltaBlocks<false>, ColourDeltaBlocks<true>>,
+    simd::LumaDeltaAny<kBlock, LumaDeltaBlocks<false>, LumaDeltaBlocks<true>>,
+    simd::ChromaDeltaAny<kBlock, ChromaDeltaBlocks<false>, ChromaDeltaBlocks<true>>,
+    simd::KorvaAny<kKorvaBlock, KorvaSeparateBlocks, KorvaMultiplexedBlocks,
+                   simd::LumaAny<kBlock, LumaBlocks>>,
+    simd::KorvaDeltaAny<kKorvaBlock, KorvaDeltaSeparateBlocks, KorvaDeltaMultiplexedBlocks,
+                        KorvaDeltaNoChromaBlocks>,
+};
+
+}  // namespace engine

@@ -1,0 +1,193 @@
+// The vector kernels of the frame conversion: SSE2 (every x86-64 processor) and AVX2. A
+// kernel converts a whole number of its blocks of pixels; the Any wrappers below convert a
+// whole row, leaving the pixels after the last block to the scalar kernel. Every vector kernel
+// writes exactly the bytes its scalar twin writes.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/frame_conversion.h"
+
+namespace engine {
+
+// Tables of vector kernels; the AVX2 one may be used only where DetectCpuLevel reports it.
+extern const ConversionKernels kSse2Kernels;
+extern const ConversionKernels kAvx2Kernels;
+
+namespace simd {
+
+// The colour tables as 16-bit fixed point on d = k - 128:
+//   trunc(d x |factor|) = floor(((d << shift) x mul) / 2^16) + (d < 0 ? 1 : 0)
+// for every d in -128..127 (no product lies on an integer, so the floor of a negative product
+// is one below its truncation). tabUG and tabVG are the negatives of their terms.
+struct TableMultiplier {
+    int shift;
+    int mul;
+};
+inline constexpr TableMultiplier kUB{3, 16612};  // 2.0279
+inline constexpr TableMultiplier kUG{0, 26100};  // 0.3983
+inline constexpr TableMultiplier kVG{2, 9511};   // 0.5805
+inline constexpr TableMultiplier kVR{2, 18676};  // 1.1398
+
+constexpr int TableTerm(int d, TableMultiplier m) {
+    const int product = (d * (1 << m.shift)) * m.mul;
+    return (product >> 16) + (d < 0 ? 1 : 0);
+}
+
+// Row wrappers. Kernel arguments are the _C kernels' with width a positive multiple of kBlock.
+template <int kBlock, RowColourFn kKernel>
+void ColourAny(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* out, int width,
+               const ColourTables& t) {
+    const int n = width & ~(kBlock - 1);
+    if (n > 0) {
+        kKernel(y, u, v, out, n, t);
+    }
+    if (width > n) {
+        ConvertRowColour_C(y + n, u + n / 2, v + n / 2, out + 3 * n, width - n, t);
+    }
+}
+
+template <int kBlock, RowLumaFn kKernel>
+void LumaAny(const uint8_t* y, uint8_t* out, int width) {
+    const int n = width & ~(kBlock - 1);
+    if (n > 0) {
+        kKernel(y, out, n);
+    }
+    if (width > n) {
+        ConvertRowLuma_C(y + n, out + 3 * n, width - n);
+    }
+}
+
+template <int kBlock, RowChromaFn kKernel>
+void ChromaAny(const uint8_t* u, const uint8_t* v, uint8_t* out, int width, const ColourTables& t) {
+    const int n = width & ~(kBlock - 1);
+    if (n > 0) {
+        kKernel(u, v, out, n, t);
+    }
+    if (width > n) {
+        ConvertRowChroma_C(u + n / 2, v + n / 2, out + 3 * n, width - n, t);
+    }
+}
+
+// Delta kernels take the left and right planes in the order the fixed-point form wants them
+// (swapped for a negative scale, whose byte for d is the positive scale's byte for -d).
+template <int kBlock, RowColourDeltaFn kPlain, RowColourDeltaFn kExceptions>
+void ColourDeltaAny(const uint8_t* yl, const uint8_t* ul, const uint8_t* vl, const uint8_t* yr,
+                    const uint8_t* ur, const uint8_t* vr, uint8_t* out, int width,
+                    const ColourTables& t, const DeltaTable& delta) {
+    const DeltaFixedPoint& f = delta.fixed;
+    const int n = f.exact ? width & ~(kBlock - 1) : 0;
+    if (n > 0) {
+        const RowColourDeltaFn kernel = f.exceptions > 0 ? kExceptions : kPlain;
+        if (f.negate) {
+            kernel(yr, ur, vr, yl, ul, vl, out, n, t, delta);
+        } else {
+            kernel(yl, ul, vl, yr, ur, vr, out, n, t, delta);
+        }
+    }
+    if (width > n) {
+        const int c = n / 2;
+        ConvertRowColourDelta_C(yl + n, ul + c, vl + c, yr + n, ur + c, vr + c, out + 3 * n,
+                                width - n, t, delta);
+    }
+}
+
+template <int kBlock, RowLumaDeltaFn kPlain, RowLumaDeltaFn kExceptions>
+void LumaDeltaAny(const uint8_t* yl, const uint8_t* yr, uint8_t* out, int width,
+                  const DeltaTable& delta) {
+    const DeltaFixedPoint& f = delta.fixed;
+    const int n = f.exact ? width & ~(kBlock - 1) : 0;
+    if (n > 0) {
+        const RowLumaDeltaFn kernel = f.exceptions > 0 ? kExceptions : kPlain;
+        if (f.negate) {
+            kernel(yr, yl, out, n, delta);
+        } else {
+            kernel(yl, yr, out, n, delta);
+        }
+    }
+    if (width > n) {
+        ConvertRowLumaDelta_C(yl + n, yr + n, out + 3 * n, width - n, delta);
+    }
+}
+
+template <int kBlock, RowChromaDeltaFn kPlain, RowChromaDeltaFn kExceptions>
+void ChromaDeltaAny(const uint8_t* ul, const uint8_t* vl, const uint8_t* ur, const uint8_t* vr,
+                    uint8_t* out, int width, const ColourTables& t, const DeltaTable& delta) {
+    const DeltaFixedPoint& f = delta.fixed;
+    const int n = f.exact ? width & ~(kBlock - 1) : 0;
+    if (n > 0) {
+        const RowChromaDeltaFn kernel = f.exceptions > 0 ? kExceptions : kPlain;
+        if (f.negate) {
+            kernel(ur, vr, ul, vl, out, n, t, delta);
+        } else {
+            kernel(ul, vl, ur, vr, out, n, t, delta);
+        }
+    }
+    if (width > n) {
+        const int c = n / 2;
+        ConvertRowChromaDelta_C(ul + c, vl + c, ur + c, vr + c, out + 3 * n, width - n, t, delta);
+    }
+}
+
+// KORVA kernels for one chroma layout: separate planes (step 1) or multiplexed U/V (step 2).
+using KorvaBlockFn = void (*)(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* out,
+                              int width);
+using KorvaDeltaBlockFn = void (*)(const uint8_t* yl, const uint8_t* ul, const uint8_t* vl,
+                                   const uint8_t* yr, const uint8_t* ur, const uint8_t* vr,
+                                   uint8_t* out, int width, double scale);
+
+// Without chroma (u = v = 0) every KORVA value is Y itself: the luma kernel.
+template <int kBlock, KorvaBlockFn kSeparate, KorvaBlockFn kMultiplexed, RowLumaFn kLuma>
+void KorvaAny(const uint8_t* y, const uint8_t* u, const uint8_t* v, int chromaStep, uint8_t* out,
+              int width) {
+    int n = width & ~(kBlock - 1);
+    if (n > 0) {
+        if (u == nullptr) {
+            kLuma(y, out, n);
+        } else if (chromaStep == 1) {
+            kSeparate(y, u, v, out, n);
+        } else if (chromaStep == 2) {
+            kMultiplexed(y, u, v, out, n);
+        } else {
+            n = 0;
+        }
+    }
+    if (width > n) {
+        const int c = (n / 2) * chromaStep;
+        ConvertRowKorva_C(y + n, u != nullptr ? u + c : nullptr, v != nullptr ? v + c : nullptr,
+                          chromaStep, out + 3 * n, width - n);
+    }
+}
+
+// A scale that is not finite (NaN products) goes to the scalar kernel, as does a file without
+// chroma in only one of the two sequences (never made by one geometry, kept for safety).
+template <int kBlock, KorvaDeltaBlockFn kSeparate, KorvaDeltaBlockFn kMultiplexed,
+          KorvaDeltaBlockFn kNoChroma>
+void KorvaDeltaAny(const uint8_t* yl, const uint8_t* ul, const uint8_t* vl, const uint8_t* yr,
+                   const uint8_t* ur, const uint8_t* vr, int chromaStep, uint8_t* out, int width,
+                   double scale) {
+    int n = __builtin_isfinite(scale) ? width & ~(kBlock - 1) : 0;
+    if (n > 0) {
+        if (ul == nullptr && ur == nullptr) {
+            kNoChroma(yl, nullptr, nullptr, yr, nullptr, nullptr, out, n, scale);
+        } else if (ul == nullptr || ur == nullptr) {
+            n = 0;
+        } else if (chromaStep == 1) {
+            kSeparate(yl, ul, vl, yr, ur, vr, out, n, scale);
+        } else if (chromaStep == 2) {
+            kMultiplexed(yl, ul, vl, yr, ur, vr, out, n, scale);
+        } else {
+            n = 0;
+        }
+    }
+    if (width > n) {
+        const int c = (n / 2) * chromaStep;
+        ConvertRowKorvaDelta_C(yl + n, ul != nullptr ? ul + c : nullptr,
+                               vl != nullptr ? vl + c : nullptr, yr + n,
+                               ur != nullptr ? ur + c : nullptr, vr != nullptr ? vr + c : nullptr,
+                               chromaStep, out + 3 * n, width - n, scale);
+    }
+}
+
+}  // namespace simd
+}  // namespace engine
