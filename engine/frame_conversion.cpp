@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/cpu_features.h"
+#include "engine/frame_conversion_simd.h"
 #include "engine/sequence_display.h"
 #include "platform/message_box.h"
 
@@ -57,6 +59,7 @@ void DeltaTable::Build(double s) {
     for (int i = 0; i < 2 * kOffset; ++i) {
         map[i] = DeltaByte(s, i - kOffset);
     }
+    fixed = DeltaFixedPoint::Derive(map, kOffset);
     scale = s;
     valid = true;
 }
@@ -167,7 +170,17 @@ const ConversionKernels& ScalarKernels() {
 }
 
 const ConversionKernels& ActiveKernels() {
-    static const ConversionKernels* chosen = [] { return &ScalarKernels(); }();
+    static const ConversionKernels* chosen = [] {
+        switch (ChooseCpuLevel(DetectCpuLevel(), std::getenv("PIXLOOM_CPU"))) {
+            case CpuLevel::kAvx2:
+                return &kAvx2Kernels;
+            case CpuLevel::kSse2:
+                return &kSse2Kernels;
+            case CpuLevel::kC:
+                break;
+        }
+        return &ScalarKernels();
+    }();
     return *chosen;
 }
 
