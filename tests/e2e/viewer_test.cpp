@@ -60,6 +60,32 @@ protected:
         return s;
     }
 
+    // A KORVA file of pattern frames; its size and frame length as pixloom-render reads them.
+    Sequence MakeKorva(const std::string& name, const testing_support::KorvaSpec& spec, int frames,
+                       uint32_t seed) {
+        Sequence s{dir_.File(name), 0, 0, frames};
+        testing_support::WriteBytes(s.path, testing_support::KorvaHeaderBytes(spec));
+        const RunResult r = e2e::Run({PIXLOOM_RENDER_PATH, "--info", s.path});
+        EXPECT_EQ(r.status, 0) << r.out;
+        std::map<std::string, long long> info;
+        std::istringstream in(r.out);
+        std::string line;
+        while (std::getline(in, line)) {
+            const size_t eq = line.find('=');
+            if (eq != std::string::npos) {
+                info[line.substr(0, eq)] = std::atoll(line.c_str() + eq + 1);
+            }
+        }
+        EXPECT_GT(info["frame_bytes"], 0) << r.out;
+        s.width = int(info["width"]);
+        s.height = int(info["height"]);
+        for (int f = 0; f < frames; ++f) {
+            testing_support::AppendBytes(
+                s.path, testing_support::PatternFrame(size_t(info["frame_bytes"]), f, seed));
+        }
+        return s;
+    }
+
     // pixloom-render's picture of one frame; extra takes --delta and the like.
     Image Render(const Sequence& left, int frame, const std::vector<std::string>& extra = {},
                  const Sequence* right = nullptr) {
@@ -335,6 +361,44 @@ TEST_F(ViewerTest, ZoomDrawsEveryPixelAsTwoByTwo) {
 
     ASSERT_TRUE(viewer_->Menu("s", "z")) << "Sequence > Zoom, off";
     ASSERT_TRUE(WaitForPicture(Render(s, 2), "unzoomed2"));
+}
+
+TEST_F(ViewerTest, OpenAndDualOpenThroughTheFileMenu) {
+    const auto spec = testing_support::KorvaProgressive(112, 80);
+    const Sequence left = MakeKorva("kleft.yuv", spec, 3, 1);
+    const Sequence right = MakeKorva("kright.yuv", spec, 3, 2);
+    ASSERT_NO_FATAL_FAILURE(StartViewer({}));
+
+    ASSERT_TRUE(viewer_->Keys({"ctrl+o"}));
+    ASSERT_TRUE(viewer_->ChooseFile(left.path)) << "File > Open";
+    ASSERT_TRUE(WaitForPicture(Render(left, 1), "open"));
+    EXPECT_EQ(viewer_->WindowName(), "kleft.yuv");
+
+    ASSERT_TRUE(viewer_->Menu("f", "d", true));
+    ASSERT_TRUE(viewer_->ChooseFile(right.path)) << "File > Dual Open";
+    ASSERT_TRUE(WaitForPicture(Render(left, 1, {}, &right), "dual-open"));
+    EXPECT_EQ(viewer_->WindowName(), "kleft.yuv  /  kright.yuv");
+    ASSERT_TRUE(viewer_->Keys({"Right"}));
+    ASSERT_TRUE(WaitForPicture(Render(left, 2, {}, &right), "dual-step"));
+}
+
+TEST_F(ViewerTest, RecentFileOpensAgain) {
+    // Interlaced KORVA (multiplexed U/V) and a raw file of the default size.
+    const Sequence korva = MakeKorva("fields.yuv", testing_support::KorvaInterlaced(96, 40), 2, 3);
+    const Sequence raw = MakeSequence("plain.raw", 176, 144, 2);
+    ASSERT_NO_FATAL_FAILURE(StartViewer({}));
+
+    ASSERT_TRUE(viewer_->Keys({"ctrl+o"}));
+    ASSERT_TRUE(viewer_->ChooseFile(korva.path));
+    ASSERT_TRUE(WaitForPicture(Render(korva, 1), "korva"));
+    ASSERT_TRUE(viewer_->Keys({"ctrl+o"}));
+    ASSERT_TRUE(viewer_->ChooseFile(raw.path));
+    ASSERT_TRUE(WaitForPicture(Render(raw, 1), "raw"));
+
+    // File menu: "&1" is the raw file, "&2" the KORVA file.
+    ASSERT_TRUE(viewer_->Menu("f", "2")) << "File > 2";
+    ASSERT_TRUE(WaitForPicture(Render(korva, 1), "recent"));
+    EXPECT_EQ(viewer_->WindowName(), "fields.yuv");
 }
 
 // Disabled until the view erases the area that a growing window uncovers: after Zoom the new

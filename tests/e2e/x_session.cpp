@@ -279,7 +279,7 @@ bool Viewer::Keys(const std::vector<std::string>& keys) {
     return Run(argv).status == 0;
 }
 
-bool Viewer::Menu(const std::string& menuKey, const std::string& itemKey) {
+bool Viewer::Menu(const std::string& menuKey, const std::string& itemKey, bool dialog) {
     if (!Keys({"alt+" + menuKey})) {
         return false;
     }
@@ -289,6 +289,29 @@ bool Viewer::Menu(const std::string& menuKey, const std::string& itemKey) {
         return false;
     }
     if (Run({"xdotool", "key", itemKey}).status != 0) {
+        return false;
+    }
+    return dialog || PollUntil([&] { return VisibleWindows().size() == 1; }, milliseconds(15000),
+                               milliseconds(100));
+}
+
+bool Viewer::ChooseFile(const std::string& path) {
+    unsigned long dialog = 0;
+    PollUntil(
+        [&] {
+            for (unsigned long id : VisibleWindows()) {
+                RunResult r = Run({"xdotool", "getwindowname", std::to_string(id)});
+                if (id != window_ && r.out.rfind("Open", 0) == 0) {
+                    dialog = id;
+                }
+            }
+            return dialog != 0;
+        },
+        milliseconds(15000), milliseconds(100));
+    if (dialog == 0 ||
+        Run({"xdotool", "windowfocus", "--sync", std::to_string(dialog)}).status != 0 ||
+        Run({"xdotool", "type", "--delay", "20", path}).status != 0 ||
+        Run({"xdotool", "key", "Return"}).status != 0) {
         return false;
     }
     return PollUntil([&] { return VisibleWindows().size() == 1; }, milliseconds(15000),

@@ -104,8 +104,11 @@ public:
 
     // Gives the main window the keyboard focus, then types the keys (xdotool key names).
     bool Keys(const std::vector<std::string>& keys);
-    // Opens a menu of the menu bar with Alt+menuKey, waits for it, and types itemKey.
-    bool Menu(const std::string& menuKey, const std::string& itemKey);
+    // Opens a menu of the menu bar with Alt+menuKey, waits for it, types itemKey and waits for
+    // the menu to close; with a dialog to follow, returns as soon as the key is typed.
+    bool Menu(const std::string& menuKey, const std::string& itemKey, bool dialog = false);
+    // Waits for the open-file dialog, types the path into it and waits for it to close.
+    bool ChooseFile(const std::string& path);
 
 private:
     std::string logPath_;
