@@ -2,6 +2,7 @@
 // written into a temporary folder that is removed with the object.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -111,26 +112,30 @@ inline std::string RightAligned(long value, int width) {
 // The header records: main records 1 and 2, the extra records, two records per component.
 inline std::vector<uint8_t> KorvaHeaderBytes(const KorvaSpec& k) {
     const int count = k.componentCount >= 0 ? k.componentCount : int(k.components.size());
-    std::vector<uint8_t> main1(64, ' '), main2(64, ' ');
-    PutField(main1, 7, 5, RightAligned(count, 5));
-    PutField(main1, 12, 5, RightAligned(k.extraHeaderRecords, 5));
-    PutField(main1, 17, 5, RightAligned(k.frameHeaderRecords, 5));
-    PutField(main1, 47, 7, RightAligned(k.recordSize, 7));
-    PutField(main2, 48, 2, RightAligned(k.interlaceFactor, 2));
-    std::vector<uint8_t> out(main1);
-    out.insert(out.end(), main2.begin(), main2.end());
-    for (int i = 0; i < k.extraHeaderRecords; ++i) {
-        out.insert(out.end(), 64, uint8_t('x'));
-    }
+    const size_t extra = size_t(k.extraHeaderRecords > 0 ? k.extraHeaderRecords : 0);
+    std::vector<uint8_t> out(64 * (2 + extra + 2 * k.components.size()), ' ');
+    std::vector<uint8_t> rec(64, ' ');
+    auto place = [&](size_t record) {
+        std::copy(rec.begin(), rec.end(), out.begin() + long(record * 64));
+        std::fill(rec.begin(), rec.end(), uint8_t(' '));
+    };
+    PutField(rec, 7, 5, RightAligned(count, 5));
+    PutField(rec, 12, 5, RightAligned(k.extraHeaderRecords, 5));
+    PutField(rec, 17, 5, RightAligned(k.frameHeaderRecords, 5));
+    PutField(rec, 47, 7, RightAligned(k.recordSize, 7));
+    place(0);
+    PutField(rec, 48, 2, RightAligned(k.interlaceFactor, 2));
+    place(1);
+    std::fill(out.begin() + 128, out.begin() + long(128 + 64 * extra), uint8_t('x'));
+    size_t next = 2 + extra;
     for (const auto& c : k.components) {
-        std::vector<uint8_t> a(64, ' '), b(64, ' ');
-        PutField(a, 0, 6, RightAligned(c.lines, 6));
-        PutField(a, 6, 6, RightAligned(c.pixelsPerLine, 6));
-        PutField(b, 2, 2, RightAligned(c.verticalFactor, 2));
-        PutField(b, 4, 2, RightAligned(c.horizontalFactor, 2));
-        PutField(b, 12, 5, c.name);
-        out.insert(out.end(), a.begin(), a.end());
-        out.insert(out.end(), b.begin(), b.end());
+        PutField(rec, 0, 6, RightAligned(c.lines, 6));
+        PutField(rec, 6, 6, RightAligned(c.pixelsPerLine, 6));
+        place(next++);
+        PutField(rec, 2, 2, RightAligned(c.verticalFactor, 2));
+        PutField(rec, 4, 2, RightAligned(c.horizontalFactor, 2));
+        PutField(rec, 12, 5, c.name);
+        place(next++);
     }
     return out;
 }
