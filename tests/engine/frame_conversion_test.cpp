@@ -445,8 +445,10 @@ struct Size {
 };
 
 TEST(RawConversion, MatchesTheReference) {
-    const Size sizes[] = {{2, 2}, {4, 4}, {16, 8},  {176, 144}, {1, 1},
-                          {3, 5}, {7, 3}, {33, 17}, {175, 143}, {2, 9}};
+    // Widths around vector lengths (16, 32, 64 pixels) with their leftovers, even and odd.
+    const Size sizes[] = {{2, 2},   {4, 4},     {16, 8},  {176, 144}, {1, 1},   {3, 5},  {7, 3},
+                          {33, 17}, {175, 143}, {2, 9},   {31, 2},    {32, 3},  {63, 4}, {64, 2},
+                          {65, 3},  {127, 2},   {129, 3}, {1921, 2},  {3840, 2}};
     for (const Size& s : sizes) {
         SCOPED_TRACE(::testing::Message() << s.w << "x" << s.h);
         CSequenceDisplay d;
@@ -494,7 +496,8 @@ void CompareKorva(const KorvaSpec& spec, uint32_t seed) {
 }
 
 TEST(KorvaConversion, ProgressiveMatchesTheReference) {
-    const Size sizes[] = {{2, 2}, {4, 4}, {8, 6}, {176, 144}, {3, 3}, {9, 5}, {13, 8}};
+    const Size sizes[] = {{2, 2}, {4, 4},  {8, 6},  {176, 144}, {3, 3},
+                          {9, 5}, {13, 8}, {33, 4}, {66, 2},    {1922, 2}};
     for (const Size& s : sizes) {
         for (int cvf : {2, 1}) {
             for (int records : {0, 2}) {
@@ -509,7 +512,8 @@ TEST(KorvaConversion, ProgressiveMatchesTheReference) {
 }
 
 TEST(KorvaConversion, InterlacedMatchesTheReference) {
-    const Size sizes[] = {{2, 1}, {4, 2}, {8, 3}, {176, 72}, {3, 2}, {9, 5}, {720, 8}};
+    const Size sizes[] = {{2, 1}, {4, 2},   {8, 3},  {176, 72}, {3, 2},
+                          {9, 5}, {720, 8}, {35, 2}, {64, 1},   {1921, 1}};
     for (const Size& s : sizes) {
         for (int cvf : {1, 2}) {
             for (int records : {0, 1}) {
