@@ -317,7 +317,16 @@ void CMainFrame::OnCommand(unsigned id) {
         }
         // ID_FILE_SAVE: the document has nothing to store; nothing is ever written.
     }
+    EndCommand();
+}
+
+void CMainFrame::EndCommand() {
     --commandDepth;
+    if (commandDepth == 0 && closePending) {
+        closePending = false;
+        close();
+        return;
+    }
     UpdateCommandUI();
 }
 
@@ -407,8 +416,7 @@ void CMainFrame::OnDropFiles(const QPoint& point, const QStringList& paths) {
                 doc->OpenDualFile(path);
                 update();
             }
-            --commandDepth;
-            UpdateCommandUI();
+            EndCommand();
             return;
         }
     }
@@ -417,13 +425,21 @@ void CMainFrame::OnDropFiles(const QPoint& point, const QStringList& paths) {
     for (const QString& path : paths) {
         app->OpenDocumentFile(path);
     }
-    --commandDepth;
-    UpdateCommandUI();
+    EndCommand();
 }
 
 void CMainFrame::closeEvent(QCloseEvent* e) {
+    // Closing inside a running command would destroy the document under it.
+    if (commandDepth > 0) {
+        closePending = true;
+        e->ignore();
+        return;
+    }
+    ++commandDepth;
     if (CPixloomApp* app = AfxGetApp()) {
         app->ExitInstance();
     }
+    --commandDepth;
+    closePending = false;
     e->accept();
 }

@@ -59,6 +59,8 @@ private:
     void createToolBar();
     void createStatusBar();
     void buildMenu(QMenu* menu, const res::MenuItem* items);
+    // Ends a command: a close asked for meanwhile is carried out now, else the idle refresh.
+    void EndCommand();
 
     CPixloomView* view = nullptr;
     QStatusBar* statusBar = nullptr;
@@ -72,4 +74,7 @@ private:
     std::map<unsigned, QAction*> actions;
     std::multimap<unsigned, QAction*> acceleratorActions;
     int commandDepth = 0;
+    // A close arrived while a command ran (for example during the wait for the playback
+    // thread's end); it is carried out when that command has returned.
+    bool closePending = false;
 };

@@ -53,8 +53,9 @@ public:
     void HideBothScrollBars();
     // Sets the horizontal position (with redraw of the bar).
     void SetHorizontalPosition(int position);
-    // The client size the view lays out for.
-    QSize ClientSize() const { return viewport()->size(); }
+    // The client size: the view's area less the scroll bars it shows. Known from the view's own
+    // size also before the hidden window has laid out its viewport.
+    QSize ClientSize() const { return maximumViewportSize(); }
 
     int scrollX = 0;
     int scrollY = 0;
