@@ -4,7 +4,7 @@
 #   tests/fuzz/build.sh build/fuzz && ctest --test-dir build/fuzz -L fuzz --output-on-failure
 # Longer runs, one target at a time (corpus growth goes to work/, crashes to crash-*):
 #   d=build/fuzz/tests/fuzz
-#   $d/fuzz_sequence_file -max_total_time=3600 -timeout=10 -rss_limit_mb=2048 \
+#   $d/fuzz_sequence_file -max_total_time=3600 -timeout=10 -rss_limit_mb=3072 \
 #       -artifact_prefix=$d/crash-sequence_file- $d/work/sequence_file $d/seeds/sequence_file
 # (likewise fuzz_command_line and fuzz_settings; add -jobs=N -workers=N to use more cores).
 # Reproduce a crash: $d/fuzz_sequence_file $d/crash-sequence_file-<hash>
