@@ -7,10 +7,16 @@ namespace engine {
 
 namespace {
 
-// r before the exceptions, by the kernels' 16-bit steps.
+using Kind = DeltaFixedPoint::Kind;
+
+// r before the sign and the exceptions, by the kernels' 16-bit steps.
 uint16_t Magnitude(const DeltaFixedPoint& f, uint32_t a) {
+    if (f.kind == Kind::kOnePart) {
+        const uint32_t shifted = (a << f.preShift) & 0xFFFFu;
+        return uint16_t(((shifted * f.mul) >> 16) >> f.shift);
+    }
     const uint32_t high = (a * f.mulHigh) & 0xFFFFu;
-    const uint32_t low = (a * f.mulLow) >> 16;
+    const uint32_t low = (a * f.mul) >> 16;
     return uint16_t(((high + low) & 0xFFFFu) >> f.shift);
 }
 
@@ -23,21 +29,30 @@ bool Reproduces(const DeltaFixedPoint& f, const uint8_t* map, int offset) {
     return true;
 }
 
+uint64_t CeilDiv(uint64_t n, uint64_t d) {
+    return (n + d - 1) / d;
+}
+
 }  // namespace
 
 uint8_t DeltaFixedPoint::Evaluate(int d) const {
     const int e = negate ? -d : d;
-    const uint32_t magnitude = uint32_t(e < 0 ? -e : e);
-    const uint32_t a = magnitude < limit ? magnitude : limit;
-    uint16_t r = Magnitude(*this, a);
-    for (int i = 0; i < kMaxExceptions; ++i) {
-        if (a == at[i]) {
-            r = uint16_t(r + fix[i]);
+    int t = 0;
+    if (kind == Kind::kLinear) {
+        t = int16_t(uint16_t(uint32_t(e) * mul));
+    } else {
+        const uint32_t magnitude = uint32_t(e < 0 ? -e : e);
+        const uint32_t a = kind == Kind::kTwoPart && magnitude > limit ? limit : magnitude;
+        uint16_t r = Magnitude(*this, a);
+        for (int i = 0; i < kMaxExceptions; ++i) {
+            if (a == at[i]) {
+                r = uint16_t(r + fix[i]);
+            }
         }
-    }
-    int t = int16_t(r);
-    if (e < 0) {
-        t = int16_t(uint16_t(-t));
+        t = int16_t(r);
+        if (e < 0) {
+            t = int16_t(uint16_t(-t));
+        }
     }
     t = t < -128 ? -128 : (t > 127 ? 127 : t);
     return uint8_t(t + 128);
@@ -65,26 +80,65 @@ DeltaFixedPoint DeltaFixedPoint::Derive(const uint8_t* map, int offset) {
         }
         want[a] = 128 - down;
     }
-    f.limit = uint16_t(saturatesAt != 0 ? saturatesAt : kRange);
     const int exactBelow = saturatesAt != 0 ? saturatesAt : kRange + 1;
 
-    DeltaFixedPoint best;
-    for (int shift = 15; shift >= 0; --shift) {
-        const int bits = 16 + shift;
-        // Each a asks M >= ceil(want[a] x 2^bits / a); a saturating limit asks for 128 there.
+    // An integer scale: one 16-bit product, exact while |d| x scale stays within 16 bits.
+    if (saturatesAt != 1 && want[1] <= 31) {
+        DeltaFixedPoint c = f;
+        c.kind = Kind::kLinear;
+        c.mul = uint16_t(want[1]);
+        c.exact = true;
+        if (Reproduces(c, map, offset)) {
+            return c;
+        }
+    }
+
+    // The smallest multiplier M with floor(a x M / 2^bits) >= want[a] for every a below the
+    // saturating difference, and >= 128 there; floors[i] is that bound for the i-th a.
+    auto bounds = [&](int bits) {
         std::vector<uint64_t> floors;
         for (int a = 1; a < exactBelow; ++a) {
-            floors.push_back(((uint64_t(want[a]) << bits) + uint64_t(a) - 1) / uint64_t(a));
+            floors.push_back(CeilDiv(uint64_t(want[a]) << bits, uint64_t(a)));
         }
-        uint64_t saturating = 0;
-        if (saturatesAt != 0) {
-            saturating =
-                ((uint64_t(128) << bits) + uint64_t(saturatesAt) - 1) / uint64_t(saturatesAt);
+        const uint64_t saturating =
+            saturatesAt != 0 ? CeilDiv(uint64_t(128) << bits, uint64_t(saturatesAt)) : 0;
+        return std::pair{floors, saturating};
+    };
+
+    // One 16-bit multiply, M < 2^16, over every |d| with no cut-off: bits = 16 - preShift +
+    // shift.
+    for (int preShift = 6; preShift >= 0; --preShift) {
+        for (int shift = preShift > 0 ? 0 : 15; shift >= 0; --shift) {
+            auto [floors, saturating] = bounds(16 - preShift + shift);
+            uint64_t m = saturating;
+            for (uint64_t x : floors) {
+                m = std::max(m, x);
+            }
+            if (m >= (uint64_t(1) << 16)) {
+                continue;
+            }
+            DeltaFixedPoint c = f;
+            c.kind = Kind::kOnePart;
+            c.mul = uint16_t(m);
+            c.preShift = preShift;
+            c.shift = shift;
+            c.exact = true;
+            if (Reproduces(c, map, offset)) {
+                return c;
+            }
         }
+    }
+
+    // Two 16-bit multiplies for a 32-bit M, with a cut-off and exceptions; the fewest
+    // exceptions win.
+    f.kind = Kind::kTwoPart;
+    f.limit = uint16_t(saturatesAt != 0 ? saturatesAt : kRange);
+    DeltaFixedPoint best;
+    for (int shift = 15; shift >= 0; --shift) {
+        auto [floors, saturating] = bounds(16 + shift);
         std::sort(floors.begin(), floors.end());
         floors.erase(std::unique(floors.begin(), floors.end()), floors.end());
-        // The smallest M that meets every floor, then ones that leave the highest floors to
-        // exceptions.
+        // The M that meets every floor, then ones that leave the highest floors to exceptions.
         for (int dropped = 0; dropped <= kMaxExceptions; ++dropped) {
             uint64_t m = saturating;
             if (int(floors.size()) > dropped) {
@@ -97,10 +151,10 @@ DeltaFixedPoint DeltaFixedPoint::Derive(const uint8_t* map, int offset) {
             }
             DeltaFixedPoint c = f;
             c.mulHigh = uint16_t(m >> 16);
-            c.mulLow = uint16_t(m & 0xFFFFu);
+            c.mul = uint16_t(m & 0xFFFFu);
             c.shift = shift;
             bool fits = true;
-            for (int a = 1; a < exactBelow && fits; ++a) {
+            for (int a = 1; a < exactBelow; ++a) {
                 const int r = Magnitude(c, uint32_t(a));
                 if (r != want[a]) {
                     if (c.exceptions == kMaxExceptions) {

@@ -15,13 +15,102 @@ namespace {
 constexpr int kBlock = 32;
 constexpr int kKorvaBlock = 16;
 
-// --- Packing 16 pixels of three channels per 128-bit lane into 48 bytes blue, green, red.
+// --- Packing 16 pixels per 128-bit lane into 48 bytes blue, green, red.
 
-// Where pixel p (0..15 of a lane) finds channel c (0 blue, 1 green, 2 red): a source register
-// and a byte in its lane.
+struct alignas(32) LaneMask {
+    uint8_t bytes[32];
+};
+
+// Channel bytes of even pixels 2k and odd pixels 2k + 1 (k = 0..7 in a lane) arrive packed in
+// three registers as (Be, Ge), (Re, Bo), (Go, Ro): bytes k and 8 + k. The output is the 16-bit
+// words (Be, Ge), (Re, Bo), (Go, Ro) of k = 0, 1, ... in turn, so each register is shuffled
+// once into the word slots where its words land, and three blends of the three make each
+// 16-byte part.
+constexpr int WordSource(int part, int slot) {
+    return (8 * part + slot) % 3;
+}
+
+constexpr LaneMask WordMask(int source) {
+    LaneMask mask{};
+    for (int slot = 0; slot < 8; ++slot) {
+        for (int part = 0; part < 3; ++part) {
+            if (WordSource(part, slot) == source) {
+                const int k = (8 * part + slot) / 3;
+                for (int lane = 0; lane < 2; ++lane) {
+                    mask.bytes[16 * lane + 2 * slot] = uint8_t(k);
+                    mask.bytes[16 * lane + 2 * slot + 1] = uint8_t(8 + k);
+                }
+            }
+        }
+    }
+    return mask;
+}
+
+// Blend immediates: word slots of part that come from source.
+constexpr int BlendBits(int part, int source) {
+    int bits = 0;
+    for (int slot = 0; slot < 8; ++slot) {
+        bits |= WordSource(part, slot) == source ? 1 << slot : 0;
+    }
+    return bits;
+}
+
+constexpr LaneMask kWordMasks[3] = {WordMask(0), WordMask(1), WordMask(2)};
+
+template <int kPart, typename V, typename Blend>
+inline V Part(V w0, V w1, V w2, Blend blend) {
+    return blend.template operator()<BlendBits(kPart, 2)>(
+        blend.template operator()<BlendBits(kPart, 1)>(w0, w1), w2);
+}
+
+struct Blend256 {
+    template <int kBits>
+    __m256i operator()(__m256i a, __m256i b) const {
+        return _mm256_blend_epi16(a, b, kBits);
+    }
+};
+
+struct Blend128 {
+    template <int kBits>
+    __m128i operator()(__m128i a, __m128i b) const {
+        return _mm_blend_epi16(a, b, kBits);
+    }
+};
+
+inline __m256i WordShuffle(__m256i v, int source) {
+    return _mm256_shuffle_epi8(
+        v, _mm256_load_si256(reinterpret_cast<const __m256i*>(kWordMasks[source].bytes)));
+}
+
+// 32 pixels: lane 0 of the registers holds pixels 0..15, lane 1 pixels 16..31; 96 bytes out.
+inline void StoreEvenOdd32(uint8_t* out, __m256i beGe, __m256i reBo, __m256i goRo) {
+    const __m256i w0 = WordShuffle(beGe, 0), w1 = WordShuffle(reBo, 1), w2 = WordShuffle(goRo, 2);
+    const __m256i o0 = Part<0>(w0, w1, w2, Blend256{});  // bytes 0..15 | 48..63
+    const __m256i o1 = Part<1>(w0, w1, w2, Blend256{});  // bytes 16..31 | 64..79
+    const __m256i o2 = Part<2>(w0, w1, w2, Blend256{});  // bytes 32..47 | 80..95
+    auto* p = reinterpret_cast<__m256i*>(out);
+    _mm256_storeu_si256(p, _mm256_permute2x128_si256(o0, o1, 0x20));
+    _mm256_storeu_si256(p + 1, _mm256_permute2x128_si256(o2, o0, 0x30));
+    _mm256_storeu_si256(p + 2, _mm256_permute2x128_si256(o1, o2, 0x31));
+}
+
+// 16 pixels of one lane: 48 bytes out.
+inline void StoreEvenOdd16(uint8_t* out, __m128i beGe, __m128i reBo, __m128i goRo) {
+    auto shuffle = [](__m128i v, int source) {
+        return _mm_shuffle_epi8(
+            v, _mm_load_si128(reinterpret_cast<const __m128i*>(kWordMasks[source].bytes)));
+    };
+    const __m128i w0 = shuffle(beGe, 0), w1 = shuffle(reBo, 1), w2 = shuffle(goRo, 2);
+    auto* p = reinterpret_cast<__m128i*>(out);
+    _mm_storeu_si128(p, Part<0>(w0, w1, w2, Blend128{}));
+    _mm_storeu_si128(p + 1, Part<1>(w0, w1, w2, Blend128{}));
+    _mm_storeu_si128(p + 2, Part<2>(w0, w1, w2, Blend128{}));
+}
+
+// Pixels that take all three channels from one register, or, for chroma, two bytes a sample:
+// each 16-byte part gathered by byte shuffles.
 enum class Layout {
-    kEvenOdd3,  // one register per channel; bytes 0..7 even pixels, 8..15 odd pixels
-    kEvenOdd1,  // one register for all channels, even pixels then odd pixels
+    kEvenOdd1,  // one register for all channels, even pixels in bytes 0..7, odd in 8..15
     kPlain1,    // one register for all channels, pixels in order
     kPairs2,    // per chroma sample k: blue at k and green at 8 + k of register 0, red at k of 1
 };
@@ -32,12 +121,9 @@ struct Source {
 };
 
 constexpr Source Find(Layout layout, int p, int c) {
-    const int evenOdd = (p & 1) * 8 + (p >> 1);
     switch (layout) {
-        case Layout::kEvenOdd3:
-            return {c, evenOdd};
         case Layout::kEvenOdd1:
-            return {0, evenOdd};
+            return {0, (p & 1) * 8 + (p >> 1)};
         case Layout::kPlain1:
             return {0, p};
         case Layout::kPairs2:
@@ -47,23 +133,19 @@ constexpr Source Find(Layout layout, int p, int c) {
 }
 
 constexpr int Registers(Layout layout) {
-    return layout == Layout::kEvenOdd3 ? 3 : (layout == Layout::kPairs2 ? 2 : 1);
+    return layout == Layout::kPairs2 ? 2 : 1;
 }
 
 // Masks[part][reg]: output bytes 16 x part .. 16 x part + 15 of a lane taken from reg; 0x80
 // zeroes the bytes that come from another register. Both lanes use the same mask.
-struct alignas(32) LaneMask {
-    uint8_t bytes[32];
-};
-
 struct Masks {
-    LaneMask m[3][3];
+    LaneMask m[3][2];
 };
 
 constexpr Masks MakeMasks(Layout layout) {
     Masks masks{};
     for (int part = 0; part < 3; ++part) {
-        for (int reg = 0; reg < 3; ++reg) {
+        for (int reg = 0; reg < 2; ++reg) {
             for (int i = 0; i < 16; ++i) {
                 const int o = 16 * part + i;
                 const Source s = Find(layout, o / 3, o % 3);
@@ -76,16 +158,14 @@ constexpr Masks MakeMasks(Layout layout) {
     return masks;
 }
 
-constexpr Masks kEvenOdd3Masks = MakeMasks(Layout::kEvenOdd3);
 constexpr Masks kEvenOdd1Masks = MakeMasks(Layout::kEvenOdd1);
 constexpr Masks kPlain1Masks = MakeMasks(Layout::kPlain1);
 constexpr Masks kPairs2Masks = MakeMasks(Layout::kPairs2);
 
 constexpr const Masks& MasksOf(Layout layout) {
-    return layout == Layout::kEvenOdd3   ? kEvenOdd3Masks
-           : layout == Layout::kEvenOdd1 ? kEvenOdd1Masks
-           : layout == Layout::kPlain1   ? kPlain1Masks
-                                         : kPairs2Masks;
+    return layout == Layout::kEvenOdd1 ? kEvenOdd1Masks
+           : layout == Layout::kPlain1 ? kPlain1Masks
+                                       : kPairs2Masks;
 }
 
 template <Layout kLayout>
@@ -101,7 +181,6 @@ inline __m256i Gather(const __m256i* src, int part) {
     return o;
 }
 
-// 32 pixels: lane 0 of the sources holds pixels 0..15, lane 1 pixels 16..31; 96 bytes out.
 template <Layout kLayout>
 inline void StoreBgr32(uint8_t* out, const __m256i* src) {
     const __m256i o0 = Gather<kLayout>(src, 0);  // bytes 0..15 | 48..63
@@ -111,22 +190,6 @@ inline void StoreBgr32(uint8_t* out, const __m256i* src) {
     _mm256_storeu_si256(p, _mm256_permute2x128_si256(o0, o1, 0x20));
     _mm256_storeu_si256(p + 1, _mm256_permute2x128_si256(o2, o0, 0x30));
     _mm256_storeu_si256(p + 2, _mm256_permute2x128_si256(o1, o2, 0x31));
-}
-
-// 16 pixels of one lane: 48 bytes out.
-template <Layout kLayout>
-inline void StoreBgr16(uint8_t* out, const __m128i* src) {
-    const Masks& masks = MasksOf(kLayout);
-    for (int part = 0; part < 3; ++part) {
-        __m128i o = _mm_shuffle_epi8(
-            src[0], _mm_load_si128(reinterpret_cast<const __m128i*>(masks.m[part][0].bytes)));
-        for (int reg = 1; reg < Registers(kLayout); ++reg) {
-            o = _mm_or_si128(
-                o, _mm_shuffle_epi8(src[reg], _mm_load_si128(reinterpret_cast<const __m128i*>(
-                                                  masks.m[part][reg].bytes))));
-        }
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16 * part), o);
-    }
 }
 
 // --- Raw paths.
@@ -176,12 +239,11 @@ void ColourBlocks(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t*
     for (int j = 0; j < width; j += kBlock) {
         const Terms t = ChromaTerms(u + j / 2, v + j / 2);
         const Luma l = LoadLuma(y + j);
-        const __m256i bgr[3] = {
-            _mm256_packus_epi16(_mm256_add_epi16(l.even, t.ub), _mm256_add_epi16(l.odd, t.ub)),
-            _mm256_packus_epi16(_mm256_sub_epi16(l.even, t.gp), _mm256_sub_epi16(l.odd, t.gp)),
-            _mm256_packus_epi16(_mm256_add_epi16(l.even, t.vr), _mm256_add_epi16(l.odd, t.vr)),
-        };
-        StoreBgr32<Layout::kEvenOdd3>(out + 3 * j, bgr);
+        StoreEvenOdd32(
+            out + 3 * j,
+            _mm256_packus_epi16(_mm256_add_epi16(l.even, t.ub), _mm256_sub_epi16(l.even, t.gp)),
+            _mm256_packus_epi16(_mm256_add_epi16(l.even, t.vr), _mm256_add_epi16(l.odd, t.ub)),
+            _mm256_packus_epi16(_mm256_sub_epi16(l.odd, t.gp), _mm256_add_epi16(l.odd, t.vr)));
     }
 }
 
@@ -207,16 +269,19 @@ void ChromaBlocks(const uint8_t* u, const uint8_t* v, uint8_t* out, int width,
 
 // --- Delta paths: the DeltaFixedPoint steps on 16 differences at a time.
 
+using Kind = DeltaFixedPoint::Kind;
+
 struct DeltaSteps {
-    __m256i limit, mulHigh, mulLow;
-    __m128i shift;
+    __m256i mul, mulHigh, limit;
+    __m128i preShift, shift;
     __m256i at[DeltaFixedPoint::kMaxExceptions];
     __m256i fix[DeltaFixedPoint::kMaxExceptions];
 
     explicit DeltaSteps(const DeltaFixedPoint& f)
-        : limit(Set16(f.limit)),
+        : mul(Set16(f.mul)),
           mulHigh(Set16(f.mulHigh)),
-          mulLow(Set16(f.mulLow)),
+          limit(Set16(f.limit)),
+          preShift(_mm_cvtsi32_si128(f.preShift)),
           shift(_mm_cvtsi32_si128(f.shift)) {
         for (int i = 0; i < DeltaFixedPoint::kMaxExceptions; ++i) {
             at[i] = Set16(f.at[i]);
@@ -224,15 +289,24 @@ struct DeltaSteps {
         }
     }
 
-    // sign(d) x r as a signed 16-bit value.
-    template <bool kExceptions>
+    // t for 16 differences, as a signed 16-bit value.
+    template <Kind kKind, bool kExceptions>
     __m256i Map(__m256i d) const {
-        const __m256i a = _mm256_min_epi16(_mm256_abs_epi16(d), limit);
-        __m256i r = _mm256_add_epi16(_mm256_mullo_epi16(a, mulHigh), _mm256_mulhi_epu16(a, mulLow));
-        r = _mm256_srl_epi16(r, shift);
-        if constexpr (kExceptions) {
-            for (int i = 0; i < DeltaFixedPoint::kMaxExceptions; ++i) {
-                r = _mm256_add_epi16(r, _mm256_and_si256(_mm256_cmpeq_epi16(a, at[i]), fix[i]));
+        if constexpr (kKind == Kind::kLinear) {
+            return _mm256_mullo_epi16(d, mul);
+        }
+        __m256i a = _mm256_abs_epi16(d), r;
+        if constexpr (kKind == Kind::kOnePart) {
+            r = _mm256_srl_epi16(_mm256_mulhi_epu16(_mm256_sll_epi16(a, preShift), mul), shift);
+        } else {
+            a = _mm256_min_epi16(a, limit);
+            r = _mm256_srl_epi16(
+                _mm256_add_epi16(_mm256_mullo_epi16(a, mulHigh), _mm256_mulhi_epu16(a, mul)),
+                shift);
+            if constexpr (kExceptions) {
+                for (int i = 0; i < DeltaFixedPoint::kMaxExceptions; ++i) {
+                    r = _mm256_add_epi16(r, _mm256_and_si256(_mm256_cmpeq_epi16(a, at[i]), fix[i]));
+                }
             }
         }
         return _mm256_sign_epi16(r, d);
@@ -244,11 +318,12 @@ inline __m256i DeltaBytes(__m256i t0, __m256i t1) {
     return _mm256_xor_si256(_mm256_packs_epi16(t0, t1), _mm256_set1_epi8(int8_t(0x80)));
 }
 
-template <bool kExceptions>
+template <Kind kKind, bool kExceptions>
 void ColourDeltaBlocks(const uint8_t* yl, const uint8_t* ul, const uint8_t* vl, const uint8_t* yr,
                        const uint8_t* ur, const uint8_t* vr, uint8_t* out, int width,
                        const ColourTables&, const DeltaTable& delta) {
     const DeltaSteps steps(delta.fixed);
+    auto map = [&](__m256i d) { return steps.Map<kKind, kExceptions>(d); };
     for (int j = 0; j < width; j += kBlock) {
         const Terms tl = ChromaTerms(ul + j / 2, vl + j / 2);
         const Terms tr = ChromaTerms(ur + j / 2, vr + j / 2);
@@ -258,45 +333,52 @@ void ColourDeltaBlocks(const uint8_t* yl, const uint8_t* ul, const uint8_t* vl, 
         const __m256i db = _mm256_sub_epi16(tl.ub, tr.ub);
         const __m256i dg = _mm256_sub_epi16(tr.gp, tl.gp);
         const __m256i dr = _mm256_sub_epi16(tl.vr, tr.vr);
-        const __m256i bgr[3] = {
-            DeltaBytes(steps.Map<kExceptions>(_mm256_add_epi16(dyEven, db)),
-                       steps.Map<kExceptions>(_mm256_add_epi16(dyOdd, db))),
-            DeltaBytes(steps.Map<kExceptions>(_mm256_add_epi16(dyEven, dg)),
-                       steps.Map<kExceptions>(_mm256_add_epi16(dyOdd, dg))),
-            DeltaBytes(steps.Map<kExceptions>(_mm256_add_epi16(dyEven, dr)),
-                       steps.Map<kExceptions>(_mm256_add_epi16(dyOdd, dr))),
-        };
-        StoreBgr32<Layout::kEvenOdd3>(out + 3 * j, bgr);
+        StoreEvenOdd32(
+            out + 3 * j,
+            DeltaBytes(map(_mm256_add_epi16(dyEven, db)), map(_mm256_add_epi16(dyEven, dg))),
+            DeltaBytes(map(_mm256_add_epi16(dyEven, dr)), map(_mm256_add_epi16(dyOdd, db))),
+            DeltaBytes(map(_mm256_add_epi16(dyOdd, dg)), map(_mm256_add_epi16(dyOdd, dr))));
     }
 }
 
-template <bool kExceptions>
+template <Kind kKind, bool kExceptions>
 void LumaDeltaBlocks(const uint8_t* yl, const uint8_t* yr, uint8_t* out, int width,
                      const DeltaTable& delta) {
     const DeltaSteps steps(delta.fixed);
+    auto map = [&](__m256i d) { return steps.Map<kKind, kExceptions>(d); };
     for (int j = 0; j < width; j += kBlock) {
         const Luma ll = LoadLuma(yl + j), lr = LoadLuma(yr + j);
-        const __m256i src[1] = {
-            DeltaBytes(steps.Map<kExceptions>(_mm256_sub_epi16(ll.even, lr.even)),
-                       steps.Map<kExceptions>(_mm256_sub_epi16(ll.odd, lr.odd)))};
+        const __m256i src[1] = {DeltaBytes(map(_mm256_sub_epi16(ll.even, lr.even)),
+                                           map(_mm256_sub_epi16(ll.odd, lr.odd)))};
         StoreBgr32<Layout::kEvenOdd1>(out + 3 * j, src);
     }
 }
 
-template <bool kExceptions>
+template <Kind kKind, bool kExceptions>
 void ChromaDeltaBlocks(const uint8_t* ul, const uint8_t* vl, const uint8_t* ur, const uint8_t* vr,
                        uint8_t* out, int width, const ColourTables&, const DeltaTable& delta) {
     const DeltaSteps steps(delta.fixed);
+    auto map = [&](__m256i d) { return steps.Map<kKind, kExceptions>(d); };
     for (int j = 0; j < width; j += kBlock) {
         const Terms tl = ChromaTerms(ul + j / 2, vl + j / 2);
         const Terms tr = ChromaTerms(ur + j / 2, vr + j / 2);
-        const __m256i b = steps.Map<kExceptions>(_mm256_sub_epi16(tl.ub, tr.ub));
-        const __m256i g = steps.Map<kExceptions>(_mm256_sub_epi16(tr.gp, tl.gp));
-        const __m256i r = steps.Map<kExceptions>(_mm256_sub_epi16(tl.vr, tr.vr));
+        const __m256i b = map(_mm256_sub_epi16(tl.ub, tr.ub));
+        const __m256i g = map(_mm256_sub_epi16(tr.gp, tl.gp));
+        const __m256i r = map(_mm256_sub_epi16(tl.vr, tr.vr));
         const __m256i src[2] = {DeltaBytes(b, g), DeltaBytes(r, r)};
         StoreBgr32<Layout::kPairs2>(out + 3 * j, src);
     }
 }
+
+constexpr simd::DeltaVersions<RowColourDeltaFn> kColourDelta = {
+    ColourDeltaBlocks<Kind::kLinear, false>, ColourDeltaBlocks<Kind::kOnePart, false>,
+    ColourDeltaBlocks<Kind::kTwoPart, false>, ColourDeltaBlocks<Kind::kTwoPart, true>};
+constexpr simd::DeltaVersions<RowLumaDeltaFn> kLumaDelta = {
+    LumaDeltaBlocks<Kind::kLinear, false>, LumaDeltaBlocks<Kind::kOnePart, false>,
+    LumaDeltaBlocks<Kind::kTwoPart, false>, LumaDeltaBlocks<Kind::kTwoPart, true>};
+constexpr simd::DeltaVersions<RowChromaDeltaFn> kChromaDelta = {
+    ChromaDeltaBlocks<Kind::kLinear, false>, ChromaDeltaBlocks<Kind::kOnePart, false>,
+    ChromaDeltaBlocks<Kind::kTwoPart, false>, ChromaDeltaBlocks<Kind::kTwoPart, true>};
 
 // --- KORVA paths: double precision, each product and sum rounded on its own as in the scalar
 // kernel. The limit to 0..255 and truncation are cvttpd followed by saturating packs: the
@@ -363,13 +445,20 @@ inline __m128i TruncatedWords(__m256d lo, __m256d hi) {
     return _mm_packs_epi32(_mm256_cvttpd_epi32(lo), _mm256_cvttpd_epi32(hi));
 }
 
+// Words w[channel][parity], clamped to bytes and stored.
+inline void StoreKorvaWords(uint8_t* out, const __m128i (&w)[3][2]) {
+    StoreEvenOdd16(out, _mm_packus_epi16(w[0][0], w[1][0]), _mm_packus_epi16(w[2][0], w[0][1]),
+                   _mm_packus_epi16(w[1][1], w[2][1]));
+}
+
 inline void StoreKorva(uint8_t* out, const KorvaValues& p) {
-    __m128i bgr[3];
+    __m128i w[3][2];
     for (int c = 0; c < 3; ++c) {
-        bgr[c] = _mm_packus_epi16(TruncatedWords(p.c[c][0][0], p.c[c][0][1]),
-                                  TruncatedWords(p.c[c][1][0], p.c[c][1][1]));
+        for (int parity = 0; parity < 2; ++parity) {
+            w[c][parity] = TruncatedWords(p.c[c][parity][0], p.c[c][parity][1]);
+        }
     }
-    StoreBgr16<Layout::kEvenOdd3>(out, bgr);
+    StoreKorvaWords(out, w);
 }
 
 void KorvaSeparateBlocks(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* out,
@@ -402,11 +491,7 @@ inline void StoreKorvaDelta(uint8_t* out, const KorvaValues& l, const KorvaValue
             words[c][parity] = _mm_add_epi16(TruncatedWords(p[0], p[1]), _mm_set1_epi16(128));
         }
     }
-    __m128i bgr[3];
-    for (int c = 0; c < 3; ++c) {
-        bgr[c] = _mm_packus_epi16(words[c][0], words[c][1]);
-    }
-    StoreBgr16<Layout::kEvenOdd3>(out, bgr);
+    StoreKorvaWords(out, words);
 }
 
 const KorvaChroma kNoChroma = {};
@@ -446,9 +531,9 @@ constinit const ConversionKernels kAvx2Kernels = {
     simd::ColourAny<kBlock, ColourBlocks>,
     simd::LumaAny<kBlock, LumaBlocks>,
     simd::ChromaAny<kBlock, ChromaBlocks>,
-    simd::ColourDeltaAny<kBlock, ColourDeltaBlocks<false>, ColourDeltaBlocks<true>>,
-    simd::LumaDeltaAny<kBlock, LumaDeltaBlocks<false>, LumaDeltaBlocks<true>>,
-    simd::ChromaDeltaAny<kBlock, ChromaDeltaBlocks<false>, ChromaDeltaBlocks<true>>,
+    simd::ColourDeltaAny<kBlock, kColourDelta>,
+    simd::LumaDeltaAny<kBlock, kLumaDelta>,
+    simd::ChromaDeltaAny<kBlock, kChromaDelta>,
     simd::KorvaAny<kKorvaBlock, KorvaSeparateBlocks, KorvaMultiplexedBlocks,
                    simd::LumaAny<kBlock, LumaBlocks>>,
     simd::KorvaDeltaAny<kKorvaBlock, KorvaDeltaSeparateBlocks, KorvaDeltaMultiplexedBlocks,

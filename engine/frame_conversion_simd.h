@@ -69,16 +69,37 @@ void ChromaAny(const uint8_t* u, const uint8_t* v, uint8_t* out, int width, cons
     }
 }
 
-// Delta kernels take the left and right planes in the order the fixed-point form wants them
-// (swapped for a negative scale, whose byte for d is the positive scale's byte for -d).
-template <int kBlock, RowColourDeltaFn kPlain, RowColourDeltaFn kExceptions>
+// Delta kernels come in one version per DeltaFixedPoint form; the wrapper picks the one for the
+// scale and passes the left and right planes in the order the form wants them (swapped for a
+// negative scale, whose byte for d is the positive scale's byte for -d). Without an exact form
+// the whole row goes to the scalar kernel and its table.
+template <typename Fn>
+struct DeltaVersions {
+    Fn linear, onePart, twoPart, twoPartExceptions;
+};
+
+// Static: every kernel file keeps its own copy, built for its instruction set.
+template <typename Fn>
+static Fn VersionFor(const DeltaVersions<Fn>& v, const DeltaFixedPoint& f) {
+    switch (f.kind) {
+        case DeltaFixedPoint::Kind::kLinear:
+            return v.linear;
+        case DeltaFixedPoint::Kind::kOnePart:
+            return v.onePart;
+        case DeltaFixedPoint::Kind::kTwoPart:
+            break;
+    }
+    return f.exceptions > 0 ? v.twoPartExceptions : v.twoPart;
+}
+
+template <int kBlock, const DeltaVersions<RowColourDeltaFn>& kKernels>
 void ColourDeltaAny(const uint8_t* yl, const uint8_t* ul, const uint8_t* vl, const uint8_t* yr,
                     const uint8_t* ur, const uint8_t* vr, uint8_t* out, int width,
                     const ColourTables& t, const DeltaTable& delta) {
     const DeltaFixedPoint& f = delta.fixed;
     const int n = f.exact ? width & ~(kBlock - 1) : 0;
     if (n > 0) {
-        const RowColourDeltaFn kernel = f.exceptions > 0 ? kExceptions : kPlain;
+        const RowColourDeltaFn kernel = VersionFor(kKernels, f);
         if (f.negate) {
             kernel(yr, ur, vr, yl, ul, vl, out, n, t, delta);
         } else {
@@ -92,13 +113,13 @@ void ColourDeltaAny(const uint8_t* yl, const uint8_t* ul, const uint8_t* vl, con
     }
 }
 
-template <int kBlock, RowLumaDeltaFn kPlain, RowLumaDeltaFn kExceptions>
+template <int kBlock, const DeltaVersions<RowLumaDeltaFn>& kKernels>
 void LumaDeltaAny(const uint8_t* yl, const uint8_t* yr, uint8_t* out, int width,
                   const DeltaTable& delta) {
     const DeltaFixedPoint& f = delta.fixed;
     const int n = f.exact ? width & ~(kBlock - 1) : 0;
     if (n > 0) {
-        const RowLumaDeltaFn kernel = f.exceptions > 0 ? kExceptions : kPlain;
+        const RowLumaDeltaFn kernel = VersionFor(kKernels, f);
         if (f.negate) {
             kernel(yr, yl, out, n, delta);
         } else {
@@ -110,13 +131,13 @@ void LumaDeltaAny(const uint8_t* yl, const uint8_t* yr, uint8_t* out, int width,
     }
 }
 
-template <int kBlock, RowChromaDeltaFn kPlain, RowChromaDeltaFn kExceptions>
+template <int kBlock, const DeltaVersions<RowChromaDeltaFn>& kKernels>
 void ChromaDeltaAny(const uint8_t* ul, const uint8_t* vl, const uint8_t* ur, const uint8_t* vr,
                     uint8_t* out, int width, const ColourTables& t, const DeltaTable& delta) {
     const DeltaFixedPoint& f = delta.fixed;
     const int n = f.exact ? width & ~(kBlock - 1) : 0;
     if (n > 0) {
-        const RowChromaDeltaFn kernel = f.exceptions > 0 ? kExceptions : kPlain;
+        const RowChromaDeltaFn kernel = VersionFor(kKernels, f);
         if (f.negate) {
             kernel(ur, vr, ul, vl, out, n, t, delta);
         } else {

@@ -169,15 +169,18 @@ void ChromaBlocks(const uint8_t* u, const uint8_t* v, uint8_t* out, int width,
 
 // --- Delta paths: the DeltaFixedPoint steps on 8 differences at a time.
 
+using Kind = DeltaFixedPoint::Kind;
+
 struct DeltaSteps {
-    __m128i limit, mulHigh, mulLow, shift;
+    __m128i mul, mulHigh, limit, preShift, shift;
     __m128i at[DeltaFixedPoint::kMaxExceptions];
     __m128i fix[DeltaFixedPoint::kMaxExceptions];
 
     explicit DeltaSteps(const DeltaFixedPoint& f)
-        : limit(Set16(f.limit)),
+        : mul(Set16(f.mul)),
           mulHigh(Set16(f.mulHigh)),
-          mulLow(Set16(f.mulLow)),
+          limit(Set16(f.limit)),
+          preShift(_mm_cvtsi32_si128(f.preShift)),
           shift(_mm_cvtsi32_si128(f.shift)) {
         for (int i = 0; i < DeltaFixedPoint::kMaxExceptions; ++i) {
             at[i] = Set16(f.at[i]);
@@ -185,16 +188,24 @@ struct DeltaSteps {
         }
     }
 
-    // sign(d) x r as a signed 16-bit value.
-    template <bool kExceptions>
+    // t for 8 differences, as a signed 16-bit value.
+    template <Kind kKind, bool kExceptions>
     __m128i Map(__m128i d) const {
+        if constexpr (kKind == Kind::kLinear) {
+            return _mm_mullo_epi16(d, mul);
+        }
         const __m128i sign = _mm_srai_epi16(d, 15);
-        const __m128i a = _mm_min_epi16(_mm_sub_epi16(_mm_xor_si128(d, sign), sign), limit);
-        __m128i r = _mm_add_epi16(_mm_mullo_epi16(a, mulHigh), _mm_mulhi_epu16(a, mulLow));
-        r = _mm_srl_epi16(r, shift);
-        if constexpr (kExceptions) {
-            for (int i = 0; i < DeltaFixedPoint::kMaxExceptions; ++i) {
-                r = _mm_add_epi16(r, _mm_and_si128(_mm_cmpeq_epi16(a, at[i]), fix[i]));
+        __m128i a = _mm_sub_epi16(_mm_xor_si128(d, sign), sign), r;
+        if constexpr (kKind == Kind::kOnePart) {
+            r = _mm_srl_epi16(_mm_mulhi_epu16(_mm_sll_epi16(a, preShift), mul), shift);
+        } else {
+            a = _mm_min_epi16(a, limit);
+            r = _mm_srl_epi16(_mm_add_epi16(_mm_mullo_epi16(a, mulHigh), _mm_mulhi_epu16(a, mul)),
+                              shift);
+            if constexpr (kExceptions) {
+                for (int i = 0; i < DeltaFixedPoint::kMaxExceptions; ++i) {
+                    r = _mm_add_epi16(r, _mm_and_si128(_mm_cmpeq_epi16(a, at[i]), fix[i]));
+                }
             }
         }
         return _mm_sub_epi16(_mm_xor_si128(r, sign), sign);
@@ -206,7 +217,7 @@ inline __m128i DeltaBytes(__m128i t0, __m128i t1) {
     return _mm_xor_si128(_mm_packs_epi16(t0, t1), _mm_set1_epi8(int8_t(0x80)));
 }
 
-template <bool kExceptions>
+template <Kind kKind, bool kExceptions>
 void ColourDeltaBlocks(const uint8_t* yl, const uint8_t* ul, const uint8_t* vl, const uint8_t* yr,
                        const uint8_t* ur, const uint8_t* vr, uint8_t* out, int width,
                        const ColourTables&, const DeltaTable& delta) {
@@ -222,40 +233,51 @@ void ColourDeltaBlocks(const uint8_t* yl, const uint8_t* ul, const uint8_t* vl, 
         const __m128i dr = _mm_sub_epi16(tl.vr, tr.vr);
         StoreEvenOdd<decltype(last)::value>(
             out + 3 * j,
-            DeltaBytes(steps.Map<kExceptions>(_mm_add_epi16(dyEven, db)),
-                       steps.Map<kExceptions>(_mm_add_epi16(dyOdd, db))),
-            DeltaBytes(steps.Map<kExceptions>(_mm_add_epi16(dyEven, dg)),
-                       steps.Map<kExceptions>(_mm_add_epi16(dyOdd, dg))),
-            DeltaBytes(steps.Map<kExceptions>(_mm_add_epi16(dyEven, dr)),
-                       steps.Map<kExceptions>(_mm_add_epi16(dyOdd, dr))));
+            DeltaBytes(steps.Map<kKind, kExceptions>(_mm_add_epi16(dyEven, db)),
+                       steps.Map<kKind, kExceptions>(_mm_add_epi16(dyOdd, db))),
+            DeltaBytes(steps.Map<kKind, kExceptions>(_mm_add_epi16(dyEven, dg)),
+                       steps.Map<kKind, kExceptions>(_mm_add_epi16(dyOdd, dg))),
+            DeltaBytes(steps.Map<kKind, kExceptions>(_mm_add_epi16(dyEven, dr)),
+                       steps.Map<kKind, kExceptions>(_mm_add_epi16(dyOdd, dr))));
     });
 }
 
-template <bool kExceptions>
+template <Kind kKind, bool kExceptions>
 void LumaDeltaBlocks(const uint8_t* yl, const uint8_t* yr, uint8_t* out, int width,
                      const DeltaTable& delta) {
     const DeltaSteps steps(delta.fixed);
     ForBlocks(width, [&](int j, auto last) {
         const Luma ll = LoadLuma(yl + j), lr = LoadLuma(yr + j);
-        const __m128i grey = DeltaBytes(steps.Map<kExceptions>(_mm_sub_epi16(ll.even, lr.even)),
-                                        steps.Map<kExceptions>(_mm_sub_epi16(ll.odd, lr.odd)));
+        const __m128i grey =
+            DeltaBytes(steps.Map<kKind, kExceptions>(_mm_sub_epi16(ll.even, lr.even)),
+                       steps.Map<kKind, kExceptions>(_mm_sub_epi16(ll.odd, lr.odd)));
         StoreEvenOdd<decltype(last)::value>(out + 3 * j, grey, grey, grey);
     });
 }
 
-template <bool kExceptions>
+template <Kind kKind, bool kExceptions>
 void ChromaDeltaBlocks(const uint8_t* ul, const uint8_t* vl, const uint8_t* ur, const uint8_t* vr,
                        uint8_t* out, int width, const ColourTables&, const DeltaTable& delta) {
     const DeltaSteps steps(delta.fixed);
     ForBlocks(width, [&](int j, auto last) {
         const Terms tl = ChromaTerms(ul + j / 2, vl + j / 2);
         const Terms tr = ChromaTerms(ur + j / 2, vr + j / 2);
-        const __m128i b = steps.Map<kExceptions>(_mm_sub_epi16(tl.ub, tr.ub));
-        const __m128i g = steps.Map<kExceptions>(_mm_sub_epi16(tr.gp, tl.gp));
-        const __m128i r = steps.Map<kExceptions>(_mm_sub_epi16(tl.vr, tr.vr));
+        const __m128i b = steps.Map<kKind, kExceptions>(_mm_sub_epi16(tl.ub, tr.ub));
+        const __m128i g = steps.Map<kKind, kExceptions>(_mm_sub_epi16(tr.gp, tl.gp));
+        const __m128i r = steps.Map<kKind, kExceptions>(_mm_sub_epi16(tl.vr, tr.vr));
         StorePairs<decltype(last)::value>(out + 3 * j, DeltaBytes(b, g), DeltaBytes(r, r));
     });
 }
+
+constexpr simd::DeltaVersions<RowColourDeltaFn> kColourDelta = {
+    ColourDeltaBlocks<Kind::kLinear, false>, ColourDeltaBlocks<Kind::kOnePart, false>,
+    ColourDeltaBlocks<Kind::kTwoPart, false>, ColourDeltaBlocks<Kind::kTwoPart, true>};
+constexpr simd::DeltaVersions<RowLumaDeltaFn> kLumaDelta = {
+    LumaDeltaBlocks<Kind::kLinear, false>, LumaDeltaBlocks<Kind::kOnePart, false>,
+    LumaDeltaBlocks<Kind::kTwoPart, false>, LumaDeltaBlocks<Kind::kTwoPart, true>};
+constexpr simd::DeltaVersions<RowChromaDeltaFn> kChromaDelta = {
+    ChromaDeltaBlocks<Kind::kLinear, false>, ChromaDeltaBlocks<Kind::kOnePart, false>,
+    ChromaDeltaBlocks<Kind::kTwoPart, false>, ChromaDeltaBlocks<Kind::kTwoPart, true>};
 
 // --- KORVA paths: double precision, each product and sum rounded on its own as in the scalar
 // kernel. The limit to 0..255 and truncation are cvttpd followed by saturating packs: the
@@ -419,9 +441,9 @@ constinit const ConversionKernels kSse2Kernels = {
     simd::ColourAny<kBlock, ColourBlocks>,
     simd::LumaAny<kBlock, LumaBlocks>,
     simd::ChromaAny<kBlock, ChromaBlocks>,
-    simd::ColourDeltaAny<kBlock, ColourDeltaBlocks<false>, ColourDeltaBlocks<true>>,
-    simd::LumaDeltaAny<kBlock, LumaDeltaBlocks<false>, LumaDeltaBlocks<true>>,
-    simd::ChromaDeltaAny<kBlock, ChromaDeltaBlocks<false>, ChromaDeltaBlocks<true>>,
+    simd::ColourDeltaAny<kBlock, kColourDelta>,
+    simd::LumaDeltaAny<kBlock, kLumaDelta>,
+    simd::ChromaDeltaAny<kBlock, kChromaDelta>,
     simd::KorvaAny<kBlock, KorvaSeparateBlocks, KorvaMultiplexedBlocks,
                    simd::LumaAny<kBlock, LumaBlocks>>,
     simd::KorvaDeltaAny<kBlock, KorvaDeltaSeparateBlocks, KorvaDeltaMultiplexedBlocks,

@@ -273,10 +273,38 @@ TEST(DeltaFixedPointTest, DecimalScalesHaveAnExactForm) {
     }
     DeltaTable table;
     table.Build(0.7);
+    EXPECT_EQ(table.fixed.kind, DeltaFixedPoint::Kind::kTwoPart);
     EXPECT_GT(table.fixed.exceptions, 0);
     EXPECT_EQ(table[90], 128 + 62);
     EXPECT_EQ(table[10], 128 + 7);
     EXPECT_EQ(table[-90], 128 - 62);
+}
+
+// The scales the kernel tests run over reach every form and the table fallback.
+TEST(DeltaFixedPointTest, TestScalesReachEveryForm) {
+    int linear = 0, onePart = 0, twoPart = 0, exceptions = 0, table = 0, negated = 0;
+    for (double s : Scales()) {
+        DeltaTable t;
+        t.Build(s);
+        const DeltaFixedPoint& f = t.fixed;
+        table += !f.exact;
+        negated += f.exact && f.negate;
+        if (f.exact && f.kind == DeltaFixedPoint::Kind::kLinear) {
+            ++linear;
+        } else if (f.exact && f.kind == DeltaFixedPoint::Kind::kOnePart) {
+            ++onePart;
+        } else if (f.exact && f.exceptions == 0) {
+            ++twoPart;
+        } else if (f.exact) {
+            ++exceptions;
+        }
+    }
+    EXPECT_GT(linear, 0);
+    EXPECT_GT(onePart, 0);
+    EXPECT_GT(twoPart, 0);
+    EXPECT_GT(exceptions, 0);
+    EXPECT_GT(table, 0);
+    EXPECT_GT(negated, 0);
 }
 
 TEST_P(SimdKernelsTest, ColourRows) {
