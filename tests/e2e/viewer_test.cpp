@@ -401,6 +401,32 @@ TEST_F(ViewerTest, RecentFileOpensAgain) {
     EXPECT_EQ(viewer_->WindowName(), "fields.yuv");
 }
 
+TEST_F(ViewerTest, DropsOpenTheMainOrTheSecondSequence) {
+    const Sequence a = MakeSequence("a.yuv", 88, 72, 2, 0);
+    const Sequence b = MakeSequence("b.yuv", 88, 72, 2, 1);
+    const Sequence c = MakeSequence("c.yuv", 88, 72, 2, 2);
+    const Sequence d = MakeSequence("d.yuv", 88, 72, 2, 3);
+    ASSERT_NO_FATAL_FAILURE(StartViewer({"88", "72", "25", a.path, b.path}));
+    const std::optional<Point> at = WaitForPicture(Render(a, 1, {}, &b), "dual");
+    ASSERT_TRUE(at);
+    const std::string home = dir_.File("home");
+
+    // The right-hand picture: c becomes the second sequence.
+    auto drag = DragAndDrop(PIXLOOM_DRAG_SOURCE_PATH, {c.path},
+                            {at->x + a.width + a.width / 2, at->y + a.height / 2}, home);
+    ASSERT_TRUE(drag) << "the drop on the right-hand picture was not accepted";
+    ASSERT_TRUE(WaitForPicture(Render(a, 1, {}, &c), "drop-right"));
+    drag.reset();
+    EXPECT_EQ(viewer_->WindowName(), "a.yuv  /  c.yuv");
+
+    // The left-hand picture: d becomes the main sequence, c stays beside it.
+    drag = DragAndDrop(PIXLOOM_DRAG_SOURCE_PATH, {d.path},
+                       {at->x + a.width / 2, at->y + a.height / 2}, home);
+    ASSERT_TRUE(drag) << "the drop on the left-hand picture was not accepted";
+    ASSERT_TRUE(WaitForPicture(Render(d, 1, {}, &c), "drop-left"));
+    EXPECT_EQ(viewer_->WindowName(), "d.yuv  /  c.yuv");
+}
+
 // Disabled until the view erases the area that a growing window uncovers: after Zoom the new
 // parts of the view stay black instead of the background colour.
 TEST_F(ViewerTest, DISABLED_ZoomErasesTheViewAroundThePicture) {

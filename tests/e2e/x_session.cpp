@@ -217,20 +217,21 @@ XServer::XServer(const std::string& logPath, int width, int height) {
     setenv("DISPLAY", display_.c_str(), 1);
 }
 
+std::vector<EnvVar> QtEnvironment(const std::string& home) {
+    const std::string runtime = home + "/runtime";
+    mkdir(runtime.c_str(), 0700);
+    return {{"QT_QPA_PLATFORM", "xcb"},
+            {"HOME", home},
+            {"XDG_CONFIG_HOME", home + "/config"},
+            {"XDG_RUNTIME_DIR", runtime}};
+}
+
 Viewer::Viewer(const std::string& program, const std::vector<std::string>& args,
                const std::string& home, milliseconds timeout)
     : logPath_(home + "/viewer.log") {
-    const std::string runtime = home + "/runtime";
-    mkdir(runtime.c_str(), 0700);
     std::vector<std::string> argv{program};
     argv.insert(argv.end(), args.begin(), args.end());
-    // The viewer gets a settings store of its own and the X platform, whatever the caller's
-    // environment says (test.sh selects the offscreen platform for the in-process tests).
-    const std::vector<EnvVar> env{{"QT_QPA_PLATFORM", "xcb"},
-                                  {"HOME", home},
-                                  {"XDG_CONFIG_HOME", home + "/config"},
-                                  {"XDG_RUNTIME_DIR", runtime}};
-    process_ = std::make_unique<Process>(argv, logPath_, -1, env);
+    process_ = std::make_unique<Process>(argv, logPath_, -1, QtEnvironment(home));
     PollUntil(
         [&] {
             if (!process_->Running()) {
@@ -316,6 +317,57 @@ bool Viewer::ChooseFile(const std::string& path) {
     }
     return PollUntil([&] { return VisibleWindows().size() == 1; }, milliseconds(15000),
                      milliseconds(100));
+}
+
+std::unique_ptr<Process> DragAndDrop(const std::string& dragSource,
+                                     const std::vector<std::string>& files, Point target,
+                                     const std::string& home) {
+    const int sx = 930, sy = 680;
+    std::vector<std::string> argv{dragSource, std::to_string(sx - 30), std::to_string(sy - 30)};
+    argv.insert(argv.end(), files.begin(), files.end());
+    const std::string log = home + "/drag.log";
+    std::remove(log.c_str());
+    auto source = std::make_unique<Process>(argv, log, -1, QtEnvironment(home));
+    const std::string pid = std::to_string(source->pid());
+    if (!PollUntil(
+            [&] {
+                return !source->Running() ||
+                       !ParseIds(Run({"xdotool", "search", "--onlyvisible", "--pid", pid}).out)
+                            .empty();
+            },
+            milliseconds(30000), milliseconds(100)) ||
+        !source->Running()) {
+        return nullptr;
+    }
+    auto move = [](int x, int y) {
+        Run({"xdotool", "mousemove", std::to_string(x), std::to_string(y)});
+        const struct timespec pause = {0, 100000000L};
+        nanosleep(&pause, nullptr);
+    };
+    move(sx, sy);
+    Run({"xdotool", "mousedown", "1"});
+    // Intermediate positions let the drag enter the target window as a pointer would.
+    for (int i = 1; i <= 8; ++i) {
+        move(sx + (target.x - sx) * i / 8, sy + (target.y - sy) * i / 8);
+    }
+    move(target.x + 1, target.y);
+    move(target.x, target.y);
+    Run({"xdotool", "mouseup", "1"});
+    std::string text;
+    PollUntil(
+        [&] {
+            std::ifstream in(log);
+            std::stringstream s;
+            s << in.rdbuf();
+            text = s.str();
+            return text.find("drag ended") != std::string::npos || !source->Running();
+        },
+        milliseconds(30000), milliseconds(100));
+    Run({"xdotool", "mousemove", "1000", "740"});
+    if (text.find("drag ended: dropped") == std::string::npos) {
+        return nullptr;
+    }
+    return source;
 }
 
 bool Screenshot(Image& image, std::string& error) {

@@ -116,6 +116,18 @@ private:
     unsigned long window_ = 0;
 };
 
+// Environment for a Qt program under the private server: the X platform (test.sh selects the
+// offscreen one for the in-process tests) and a home and settings store of its own under home.
+std::vector<EnvVar> QtEnvironment(const std::string& home);
+
+// Starts dragSource (tests/e2e/drag_source.cpp) with the files, presses the mouse in it, moves
+// to target (screen coordinates) and releases. Returns the drag source once it has seen the
+// drop accepted, or nothing. The target fetches the files' names from the source after the
+// drop, so the caller keeps the source until the drop has taken effect.
+std::unique_ptr<Process> DragAndDrop(const std::string& dragSource,
+                                     const std::vector<std::string>& files, Point target,
+                                     const std::string& home);
+
 // A screenshot of the whole screen (xwd -root).
 bool Screenshot(Image& image, std::string& error);
 
