@@ -363,6 +363,23 @@ TEST_F(ViewerTest, ZoomDrawsEveryPixelAsTwoByTwo) {
     ASSERT_TRUE(WaitForPicture(Render(s, 2), "unzoomed2"));
 }
 
+TEST_F(ViewerTest, ViewYAndViewUVShowOneComponent) {
+    const Sequence s = MakeSequence("planes.yuv", 104, 80, 2);
+    ASSERT_NO_FATAL_FAILURE(StartViewer({"104", "80", "25", s.path}));
+    ASSERT_TRUE(WaitForPicture(Render(s, 1), "colour"));
+
+    // From both shown, View U/V leaves luminance; View Y then gives chrominance only, and
+    // View U/V from there luminance only.
+    ASSERT_TRUE(viewer_->Menu("v", "u")) << "View > View U/V";
+    ASSERT_TRUE(WaitForPicture(Render(s, 1, {"--view", "y"}), "luma"));
+    ASSERT_TRUE(viewer_->Menu("v", "y")) << "View > View Y";
+    ASSERT_TRUE(WaitForPicture(Render(s, 1, {"--view", "uv"}), "chroma"));
+    ASSERT_TRUE(viewer_->Keys({"Right"}));
+    ASSERT_TRUE(WaitForPicture(Render(s, 2, {"--view", "uv"}), "chroma2"));
+    ASSERT_TRUE(viewer_->Menu("v", "u")) << "View > View U/V, again";
+    ASSERT_TRUE(WaitForPicture(Render(s, 2, {"--view", "y"}), "luma2"));
+}
+
 TEST_F(ViewerTest, OpenAndDualOpenThroughTheFileMenu) {
     const auto spec = testing_support::KorvaProgressive(112, 80);
     const Sequence left = MakeKorva("kleft.yuv", spec, 3, 1);
