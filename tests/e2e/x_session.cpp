@@ -209,7 +209,10 @@ XServer::XServer(const std::string& logPath, int width, int height) {
         number.pop_back();
     }
     if (number.empty() || number.find_first_not_of("0123456789") != std::string::npos) {
-        error_ = "Xvfb did not start (is the xvfb package installed?); see " + logPath;
+        std::ifstream log(logPath);
+        std::stringstream text;
+        text << log.rdbuf();
+        error_ = "Xvfb did not start (is the xvfb package installed?):\n" + text.str();
         server_.reset();
         return;
     }
@@ -341,8 +344,7 @@ std::unique_ptr<Process> DragAndDrop(const std::string& dragSource,
     }
     auto move = [](int x, int y) {
         Run({"xdotool", "mousemove", std::to_string(x), std::to_string(y)});
-        const struct timespec pause = {0, 100000000L};
-        nanosleep(&pause, nullptr);
+        std::this_thread::sleep_for(milliseconds(100));
     };
     move(sx, sy);
     Run({"xdotool", "mousedown", "1"});

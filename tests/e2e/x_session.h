@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/e2e/screen_image.h"
@@ -66,8 +67,7 @@ bool PollUntil(Pred pred, milliseconds timeout, milliseconds interval = millisec
         if (Clock::now() >= end) {
             return false;
         }
-        struct timespec ts = {0, long(interval.count()) * 1000000L};
-        nanosleep(&ts, nullptr);
+        std::this_thread::sleep_for(interval);
     }
 }
 
