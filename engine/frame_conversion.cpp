@@ -5,6 +5,7 @@
 
 #include "engine/cpu_features.h"
 #include "engine/frame_conversion_simd.h"
+#include "engine/row_bands.h"
 #include "engine/sequence_display.h"
 #include "platform/message_box.h"
 
@@ -188,6 +189,12 @@ namespace {
 
 enum class RawPath { kColour, kLuma, kChroma };
 
+// Rows of pixels pixels each that make a band worth a thread of its own.
+int BandRows(int pixels) {
+    constexpr int kBandPixels = 256 * 1024;
+    return pixels > 0 ? (kBandPixels + pixels - 1) / pixels : 1;
+}
+
 }  // namespace
 
 int CSequenceDisplay::ConvertFrame() {
@@ -239,34 +246,45 @@ int CSequenceDisplay::ConvertFrame() {
                 k.korva(R + yPos, ru, rv, step, row + halfBytes, width);
             }
         };
+        // Positions are worked out from the row (or pass) number, so that bands of rows can be
+        // converted on several threads.
         if (uvMultiplexed == 1) {
             const int f2 = H + ySize + 2 * cSize;
-            int y1 = H + ySize - yStride, y2 = f2 + ySize - yStride;
-            int c1 = H + ySize + 2 * cSize - 2 * cStride, c2 = f2 + ySize + 2 * cSize - 2 * cStride;
+            const int y1 = H + ySize - yStride, y2 = f2 + ySize - yStride;
+            const int c1 = H + ySize + 2 * cSize - 2 * cStride;
+            const int c2 = f2 + ySize + 2 * cSize - 2 * cStride;
+            // After pass i the chroma moves by 2 x (width / 2) less 4 x cStride (odd i) or
+            // (4 / cvf) x cStride (even i).
+            const int evenBack = (cvf != 0 ? 4 / cvf : 0) * cStride;
             const int passes = height / 2;
-            for (int i = 0; i < passes; ++i) {
-                korvaRow(out + size_t(2 * i) * rowBytes, y1, c1, c1 + 1, true, 2);
-                korvaRow(out + size_t(2 * i + 1) * rowBytes, y2, c2, c2 + 1, true, 2);
-                y1 -= width;
-                y2 -= width;
-                const int back = (i & 1) ? 4 * cStride : (cvf != 0 ? 4 / cvf : 0) * cStride;
-                c1 += 2 * (width / 2) - back;
-                c2 += 2 * (width / 2) - back;
-            }
+            auto convertPasses = [&](int begin, int end) {
+                for (int i = begin; i < end; ++i) {
+                    const int chroma =
+                        i * 2 * (width / 2) - (i / 2) * 4 * cStride - ((i + 1) / 2) * evenBack;
+                    const int y = i * width;
+                    korvaRow(out + size_t(2 * i) * rowBytes, y1 - y, c1 + chroma, c1 + chroma + 1,
+                             true, 2);
+                    korvaRow(out + size_t(2 * i + 1) * rowBytes, y2 - y, c2 + chroma,
+                             c2 + chroma + 1, true, 2);
+                }
+            };
+            ConversionBands().Run(passes, 1, BandRows(2 * width), convertPasses);
             return passes;
         }
         const bool chroma = header.componentCount >= 2;
-        int y = H + ySize - yStride;
-        int u = H + ySize + cSize - cStride, v = H + ySize + 2 * cSize - cStride;
-        for (int r = 0; r < height; ++r) {
-            korvaRow(out + size_t(r) * rowBytes, y, u, v, chroma, 1);
-            y -= width;
-            if (chroma) {
-                const int back = (r & 1) ? 2 * cStride : (cvf != 0 ? 2 / cvf : 0) * cStride;
-                u += width / 2 - back;
-                v += width / 2 - back;
+        const int y0 = H + ySize - yStride;
+        const int u0 = H + ySize + cSize - cStride, v0 = H + ySize + 2 * cSize - cStride;
+        // After row r the chroma moves by width / 2 less 2 x cStride (odd r) or
+        // (2 / cvf) x cStride (even r).
+        const int evenBack = (cvf != 0 ? 2 / cvf : 0) * cStride;
+        auto convertRows = [&](int begin, int end) {
+            for (int r = begin; r < end; ++r) {
+                const int c =
+                    chroma ? r * (width / 2) - (r / 2) * 2 * cStride - ((r + 1) / 2) * evenBack : 0;
+                korvaRow(out + size_t(r) * rowBytes, y0 - r * width, u0 + c, v0 + c, chroma, 1);
             }
-        }
+        };
+        ConversionBands().Run(height, 1, BandRows(width), convertRows);
         return height;
     }
 
@@ -284,43 +302,46 @@ int CSequenceDisplay::ConvertFrame() {
     }
     const ColourTables t{tabVR, tabUG, tabVG, tabUB};
     const int uPlane = ySize, vPlane = ySize + cSize;
-    for (int r = 0; r < height; ++r) {
-        // Row r (from the bottom) is Y line height - 1 - r; rows 2k and 2k + 1 share a chroma
-        // line, counted from the last one up.
-        const int yPos = ySize - yStride - r * width;
-        const int cPos = cSize - cStride - (r / 2) * cStride;
-        const uint8_t *yl = L + yPos, *ul = L + uPlane + cPos, *vl = L + vPlane + cPos;
-        uint8_t* right = out + halfBytes;
-        switch (path) {
-            case RawPath::kLuma:
-                k.luma(yl, out, width);
-                break;
-            case RawPath::kChroma:
-                k.chroma(ul, vl, out, width, t);
-                break;
-            case RawPath::kColour:
-                k.colour(yl, ul, vl, out, width, t);
-                break;
-        }
-        if (dual) {
-            const uint8_t *yr = R + yPos, *ur = R + uPlane + cPos, *vr = R + vPlane + cPos;
+    auto convertRows = [&](int begin, int end) {
+        for (int r = begin; r < end; ++r) {
+            // Row r (from the bottom) is Y line height - 1 - r; rows 2k and 2k + 1 share a
+            // chroma line, counted from the last one up.
+            const int yPos = ySize - yStride - r * width;
+            const int cPos = cSize - cStride - (r / 2) * cStride;
+            const uint8_t *yl = L + yPos, *ul = L + uPlane + cPos, *vl = L + vPlane + cPos;
+            uint8_t* left = out + size_t(r) * rowBytes;
+            uint8_t* right = left + halfBytes;
             switch (path) {
                 case RawPath::kLuma:
-                    delta ? k.lumaDelta(yl, yr, right, width, deltaTable)
-                          : k.luma(yr, right, width);
+                    k.luma(yl, left, width);
                     break;
                 case RawPath::kChroma:
-                    delta ? k.chromaDelta(ul, vl, ur, vr, right, width, t, deltaTable)
-                          : k.chroma(ur, vr, right, width, t);
+                    k.chroma(ul, vl, left, width, t);
                     break;
                 case RawPath::kColour:
-                    delta ? k.colourDelta(yl, ul, vl, yr, ur, vr, right, width, t, deltaTable)
-                          : k.colour(yr, ur, vr, right, width, t);
+                    k.colour(yl, ul, vl, left, width, t);
                     break;
             }
+            if (dual) {
+                const uint8_t *yr = R + yPos, *ur = R + uPlane + cPos, *vr = R + vPlane + cPos;
+                switch (path) {
+                    case RawPath::kLuma:
+                        delta ? k.lumaDelta(yl, yr, right, width, deltaTable)
+                              : k.luma(yr, right, width);
+                        break;
+                    case RawPath::kChroma:
+                        delta ? k.chromaDelta(ul, vl, ur, vr, right, width, t, deltaTable)
+                              : k.chroma(ur, vr, right, width, t);
+                        break;
+                    case RawPath::kColour:
+                        delta ? k.colourDelta(yl, ul, vl, yr, ur, vr, right, width, t, deltaTable)
+                              : k.colour(yr, ur, vr, right, width, t);
+                        break;
+                }
+            }
         }
-        out += rowBytes;
-    }
+    };
+    ConversionBands().Run(height, 2, BandRows(d * width), convertRows);
     return height;
 }
 

@@ -1,7 +1,8 @@
 // The vector kernels against the scalar ones, byte for byte: rows of every small width and of
 // aligned, aligned + 1 and odd large widths, inputs and outputs that end (or start) at a page
 // with no access, every delta scale kind, KORVA extremes; and whole pictures converted with
-// PIXLOOM_CPU forced to c and sse2 in a child process against the default kernels.
+// PIXLOOM_CPU forced to c and sse2 on one thread in a child process against the default
+// kernels and worker threads.
 #include <spawn.h>
 #include <sys/mman.h>
 #include <sys/wait.h>
@@ -563,7 +564,8 @@ TEST_P(SimdKernelsTest, KorvaDeltaRows) {
 INSTANTIATE_TEST_SUITE_P(Available, SimdKernelsTest, ::testing::ValuesIn(VectorKernelSets()),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// --- Whole pictures: PIXLOOM_CPU=c and =sse2 in a child process against the default here.
+// --- Whole pictures: PIXLOOM_CPU=c and =sse2 on one thread in a child process, against the
+// default kernels and threads here.
 
 constexpr const char* kDumpVariable = "PIXLOOM_TEST_PICTURE_DIR";
 
@@ -595,6 +597,18 @@ std::vector<PictureCase> PictureCases() {
             }
         }
     }
+    // Pictures large enough to be split into bands over the worker threads.
+    for (const auto& view : views) {
+        for (int mode = 0; mode < 3; ++mode) {
+            cases.push_back({Kind::kRaw, 1030, 514, view[0], view[1], mode > 0, mode == 2, 3.7, 2});
+        }
+    }
+    for (Kind kind : {Kind::kKorvaProgressive, Kind::kKorvaInterlaced}) {
+        for (int cvf : {1, 2}) {
+            cases.push_back({kind, 1024, 520, 1, 1, 0, 0, 1.0, cvf});
+        }
+    }
+    cases.push_back({Kind::kKorvaProgressive, 700, 400, 1, 1, 1, 1, -1.5, 2});
     for (Kind kind : {Kind::kKorvaProgressive, Kind::kKorvaInterlaced, Kind::kKorvaLumaOnly}) {
         for (int cvf : {1, 2}) {
             for (const auto& size : {std::pair{64, 8}, std::pair{178, 12}, std::pair{38, 4}}) {
@@ -675,15 +689,18 @@ TEST(ConvertFrameCpuTest, WritesPicturesForTheParent) {
     }
 }
 
+// The child converts with PIXLOOM_CPU=level on one thread (PIXLOOM_THREADS=1).
 int RunChild(const std::string& level, const std::string& dir) {
     std::vector<std::string> env;
     for (char** e = environ; *e != nullptr; ++e) {
         const std::string entry = *e;
-        if (entry.rfind("PIXLOOM_CPU=", 0) != 0 && entry.rfind(kDumpVariable, 0) != 0) {
+        if (entry.rfind("PIXLOOM_CPU=", 0) != 0 && entry.rfind("PIXLOOM_THREADS=", 0) != 0 &&
+            entry.rfind(kDumpVariable, 0) != 0) {
             env.push_back(entry);
         }
     }
     env.push_back("PIXLOOM_CPU=" + level);
+    env.push_back("PIXLOOM_THREADS=1");
     env.push_back(std::string(kDumpVariable) + "=" + dir);
     std::vector<char*> envp;
     for (auto& e : env) {
