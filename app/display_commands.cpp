@@ -21,6 +21,10 @@ bool ParseDouble(const QString& text, double& value) {
     size_t start = 0;
     if (s[0] == '+') {
         start = 1;
+        // One sign only: "+-5" is not a number.
+        if (s.size() > 1 && (s[1] == '-' || s[1] == '+')) {
+            return false;
+        }
     }
     double v = 0.0;
     auto r = std::from_chars(s.data() + start, s.data() + s.size(), v);

@@ -159,6 +159,8 @@ bool CPixloomDoc::OnOpenDocument(const QString& path) {
     }
     mainFrame->titleText = QString::fromStdString(engine.leftFile->GetFileName());
     FitToPicture(10);
+    // Bars of the former layout would cut the fitted picture: the view lays them out anew.
+    HideScrollBars();
 
     // Playback has ended: nothing else touches the buffers. No lock is held here, as a
     // message box may run (and paint) inside these steps.

@@ -272,7 +272,8 @@ void CMainFrame::UpdateStatusBar() {
 }
 
 void CMainFrame::OnUpdateFrameTitle(bool) {
-    setWindowTitle(titleText);
+    // Qt reads "[*]" as the placeholder of the modified mark; doubled, it shows as itself.
+    setWindowTitle(QString(titleText).replace("[*]", "[*][*]"));
 }
 
 void CMainFrame::FitFrameToPicture(int pictureWidth, int pictureHeight, int extraWidth) {

@@ -117,17 +117,31 @@ void CPixloomView::paintEvent(QPaintEvent* e) {
 }
 
 bool CPixloomView::viewportEvent(QEvent* e) {
+    // The client area changes size in the middle of Qt's placing of the bars; the view lays
+    // out for it once Qt has finished (event, HideBothScrollBars), as a bar shown or hidden
+    // at this point would be undone by the rest of Qt's layout.
+    if (e->type() == QEvent::Resize) {
+        canvas.Resize(viewport()->size());
+        return true;
+    }
     // Wheel and key scrolling go through the bars' actions like clicks on them do.
     return QAbstractScrollArea::viewportEvent(e);
 }
 
-void CPixloomView::scrollContentsBy(int, int) {
-    // The picture is placed by scrollX and scrollY at every draw; nothing moves by itself.
+bool CPixloomView::event(QEvent* e) {
+    const QSize before = viewport()->size();
+    const bool result = QAbstractScrollArea::event(e);
+    // Qt has placed the bars and the client area for the view's new size (or style): the
+    // client size is the size message's.
+    if (e->type() == QEvent::Resize || viewport()->size() != before) {
+        canvas.Resize(viewport()->size());
+        OnSize(viewport()->width(), viewport()->height());
+    }
+    return result;
 }
 
-void CPixloomView::resizeEvent(QResizeEvent*) {
-    canvas.Resize(viewport()->size());
-    OnSize(viewport()->width(), viewport()->height());
+void CPixloomView::scrollContentsBy(int, int) {
+    // The picture is placed by scrollX and scrollY at every draw; nothing moves by itself.
 }
 
 void CPixloomView::ShowBar(Qt::Orientation o, bool show) {
@@ -140,8 +154,13 @@ void CPixloomView::ShowBar(Qt::Orientation o, bool show) {
 }
 
 void CPixloomView::HideBothScrollBars() {
+    const QSize before = viewport()->size();
     ShowBar(Qt::Horizontal, false);
     ShowBar(Qt::Vertical, false);
+    // A bar that goes changes the client size, which the view lays out for as for a resize.
+    if (viewport()->size() != before) {
+        OnSize(viewport()->width(), viewport()->height());
+    }
 }
 
 void CPixloomView::SetHorizontalPosition(int position) {

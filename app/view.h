@@ -66,7 +66,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* e) override;
-    void resizeEvent(QResizeEvent* e) override;
+    bool event(QEvent* e) override;
     void scrollContentsBy(int dx, int dy) override;
     bool viewportEvent(QEvent* e) override;
 

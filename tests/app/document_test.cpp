@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QFile>
 #include <QMenuBar>
+#include <QStyle>
 
 #include "tests/app/shell_fixture.h"
 
@@ -10,6 +11,7 @@ namespace {
 
 using shell_testing::Settle;
 using shell_testing::ShellTest;
+using shell_testing::ShowsPicture;
 using shell_testing::WaitUntil;
 
 // ---- New-document step ---------------------------------------------------------------------
@@ -151,6 +153,20 @@ TEST_F(ShellTest, NewLeftFileRestartsTheRightOne) {
     EXPECT_EQ(Engine().rightFile->GetPosition(), uint64_t(Engine().frameBytes));
     EXPECT_EQ(Engine().dual, 1);
     EXPECT_EQ(Engine().bitmapInfo.biWidth, 64);
+}
+
+// The fit leaves room for the picture only: bars of the former layout must not stay.
+TEST_F(ShellTest, OpenFitsTheWindowWithoutTheFormerBars) {
+    ASSERT_TRUE(StartSized(176, 144));
+    ASSERT_TRUE(Open(RawFile("a.yuv", 176, 144, 2)));
+    const int bar = View()->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, View());
+    SetViewArea(186 + bar, 120);
+    ASSERT_EQ(Engine().vScrollShown, 1);
+    ASSERT_EQ(Engine().hScrollShown, 0);
+    ASSERT_TRUE(Open(RawFile("b.yuv", 176, 144, 2, 2)));
+    EXPECT_EQ(Engine().hScrollShown + Engine().vScrollShown, 0);
+    EXPECT_EQ(View()->viewport()->size(), QSize(186, 154));
+    EXPECT_TRUE(ShowsPicture(Shown(), Engine(), 1, 0, 0, 176, 144, 5, 5));
 }
 
 // ---- Dual open -----------------------------------------------------------------------------

@@ -16,6 +16,7 @@
 #include <QSettings>
 #include <QThread>
 #include <QTimer>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <string>
@@ -28,6 +29,13 @@
 #include "platform/message_box.h"
 #include "res/resources.h"
 #include "tests/support/sequence_files.h"
+
+// Readable failure output for Qt strings.
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
+QT_END_NAMESPACE
 
 namespace shell_testing {
 
@@ -60,6 +68,51 @@ inline QRgb PicturePixel(const engine::CSequenceDisplay& e, int x, int y) {
     const int bh = e.bitmapInfo.biHeight;
     const uint8_t* p = e.rgbBuffer.data() + (size_t(bh - 1 - y) * size_t(bw) + size_t(x)) * 3;
     return qRgb(p[2], p[1], p[0]);
+}
+
+// Checks that the window rectangle at (dstX, dstY) shows the picture rectangle at (srcX, srcY),
+// w x h picture pixels, each as z x z window pixels.
+inline ::testing::AssertionResult ShowsPicture(const QImage& image,
+                                               const engine::CSequenceDisplay& e, int z, int srcX,
+                                               int srcY, int w, int h, int dstX, int dstY) {
+    int wrong = 0;
+    std::string first;
+    for (int j = 0; j < z * h; ++j) {
+        for (int i = 0; i < z * w; ++i) {
+            const int x = dstX + i, y = dstY + j;
+            const QRgb want = PicturePixel(e, srcX + i / z, srcY + j / z);
+            const QRgb got = x < image.width() && y < image.height() ? image.pixel(x, y) : 0;
+            if ((got & 0xffffff) != (want & 0xffffff)) {
+                if (wrong++ == 0) {
+                    char text[128];
+                    std::snprintf(text, sizeof text, "at (%d, %d): %06x, want %06x", x, y,
+                                  unsigned(got & 0xffffff), unsigned(want & 0xffffff));
+                    first = text;
+                }
+            }
+        }
+    }
+    if (wrong == 0) {
+        return ::testing::AssertionSuccess();
+    }
+    return ::testing::AssertionFailure() << wrong << " pixels differ, first " << first;
+}
+
+// Checks that a window rectangle shows only the background colour.
+inline ::testing::AssertionResult ShowsBackground(const QImage& image, const QRect& rect) {
+    for (int y = rect.top(); y <= rect.bottom(); ++y) {
+        for (int x = rect.left(); x <= rect.right(); ++x) {
+            if ((image.pixel(x, y) & 0xffffff) != (CPixloomView::kBackground & 0xffffff)) {
+                return ::testing::AssertionFailure()
+                       << "(" << x << ", " << y << ") is " << std::hex << image.pixel(x, y);
+            }
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
+inline std::vector<uint8_t> PictureBytes(const engine::CSequenceDisplay& e) {
+    return std::vector<uint8_t>(e.rgbBuffer.data(), e.rgbBuffer.data() + e.rgbBuffer.size());
 }
 
 class ShellTest : public ::testing::Test {
@@ -133,12 +186,14 @@ protected:
 
     bool Open(const std::string& path) {
         const bool ok = app->OpenDocumentFile(QString::fromStdString(path));
+        Frame()->UpdateCommandUI();
         Settle();
         return ok;
     }
 
     void DualOpen(const std::string& path) {
         Doc()->OpenDualFile(QString::fromStdString(path));
+        Frame()->UpdateCommandUI();
         Settle();
     }
 
@@ -157,6 +212,10 @@ protected:
                       << w << "x" << h;
     }
 
+    // What the view's window shows now, without repainting it.
+    QImage Shown() const { return View()->Canvas()->canvas(); }
+
+    // The view repainted from scratch (as when it is uncovered).
     QImage Grab() const {
         return View()->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
     }

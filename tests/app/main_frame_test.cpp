@@ -1,0 +1,458 @@
+#include "app/main_frame.h"
+
+#include <QHelpEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QStatusTipEvent>
+#include <QTest>
+#include <QToolButton>
+#include <QToolTip>
+#include <QWindow>
+
+#include "tests/app/shell_fixture.h"
+
+namespace {
+
+using shell_testing::Settle;
+using shell_testing::ShellTest;
+using shell_testing::WaitUntil;
+
+// ---- Caption and status bar ----------------------------------------------------------------
+
+TEST_F(ShellTest, CaptionIsTitleTextExactly) {
+    const std::string a = RawFile("a.yuv", 32, 16, 2);
+    const std::string odd = RawFile("take[*]2 & more.yuv", 32, 16, 2, 2);
+    ASSERT_TRUE(StartSized(32, 16));
+    EXPECT_EQ(Frame()->windowTitle(), "pixloom");
+    ASSERT_TRUE(Open(a));
+    EXPECT_EQ(Frame()->windowHandle()->title(), "a.yuv");
+    DualOpen(odd);
+    EXPECT_EQ(Frame()->titleText, "a.yuv  /  take[*]2 & more.yuv");
+    // What the window system shows, not only what the widget keeps.
+    EXPECT_EQ(Frame()->windowHandle()->title(), "a.yuv  /  take[*]2 & more.yuv");
+    ASSERT_TRUE(Open(odd));
+    EXPECT_EQ(Frame()->windowHandle()->title(), "take[*]2 & more.yuv  /  take[*]2 & more.yuv");
+}
+
+TEST_F(ShellTest, StatusBarPanes) {
+    ASSERT_TRUE(StartSized(32, 16));
+    auto* panes = Frame()->StatusBar();
+    const auto labels = panes->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly);
+    ASSERT_EQ(labels.size(), 3);
+    EXPECT_EQ(labels[0]->text(), "Frame");
+    EXPECT_EQ(labels[2]->text(), "Ready");
+    EXPECT_EQ(labels[0]->frameShape(), QFrame::NoFrame);
+    EXPECT_EQ(labels[2]->frameShape(), QFrame::NoFrame);
+    EXPECT_NE(labels[1]->frameShape(), QFrame::NoFrame);
+    EXPECT_LT(labels[0]->x(), labels[1]->x());
+    EXPECT_LT(labels[1]->x(), labels[2]->x());
+    // The counter pane is as wide as "9999" and keeps that width.
+    const int width = labels[1]->width();
+    EXPECT_GE(width, labels[1]->fontMetrics().horizontalAdvance("9999"));
+    EXPECT_LT(width, labels[1]->fontMetrics().horizontalAdvance("99999999"));
+
+    struct {
+        int counter;
+        const char* text;
+    } const cases[] = {{1, "0001"}, {42, "0042"}, {9999, "9999"}, {12345, "12345"}, {0, "0000"}};
+    for (const auto& c : cases) {
+        Frame()->frameCounter = c.counter;
+        Settle();
+        Frame()->UpdateStatusBar();
+        EXPECT_EQ(Frame()->CounterText(), c.text);
+        EXPECT_EQ(labels[1]->width(), width);
+    }
+}
+
+TEST_F(ShellTest, MessageLineShowsPromptsAndReadyWhenIdle) {
+    ASSERT_TRUE(StartSized(32, 16));
+    EXPECT_EQ(Frame()->MessageText(), "Ready");
+    struct {
+        unsigned id;
+        const char* prompt;
+    } const cases[] = {
+        {res::ID_VIEW_DELTA, "Delta mode: delta_scale*(left - right)"},
+        {res::ID_SEQ_PLAY, "Play the sequence"},
+        {res::ID_SEQ_FRAME_RATE, "Desired Frame Rate (fps)"},
+        {res::ID_SIZE_QCIF, "QCIF"},
+        {res::ID_FILE_DUAL_OPEN, "Open another video file for dual viewing"},
+        {res::ID_FILE_OPEN, "Open a video file"},
+        {res::ID_APP_EXIT, "Quit the application; prompts to save documents"},
+    };
+    for (const auto& c : cases) {
+        QAction* action = Frame()->Action(c.id);
+        ASSERT_NE(action, nullptr) << c.id;
+        action->showStatusText(Frame()->ToolBar());
+        EXPECT_EQ(Frame()->MessageText(), c.prompt);
+        QStatusTipEvent leave{QString()};
+        QCoreApplication::sendEvent(Frame(), &leave);
+        EXPECT_EQ(Frame()->MessageText(), "Ready");
+    }
+}
+
+// ---- Command table -------------------------------------------------------------------------
+
+std::vector<std::string> MenuLines(QMenu* menu, const std::string& indent = "") {
+    std::vector<std::string> lines;
+    for (QAction* a : menu->actions()) {
+        if (!a->isVisible()) {
+            continue;
+        }
+        if (a->isSeparator()) {
+            lines.push_back(indent + "----");
+        } else if (a->menu() != nullptr) {
+            lines.push_back(indent + a->text().toStdString());
+            for (const auto& line : MenuLines(a->menu(), indent + "  ")) {
+                lines.push_back(line);
+            }
+        } else {
+            std::string line = indent + a->text().toStdString();
+            if (!a->shortcut().isEmpty()) {
+                line += "\t" + a->shortcut().toString().toStdString();
+            }
+            lines.push_back(line);
+        }
+    }
+    return lines;
+}
+
+TEST_F(ShellTest, MenuTreeWithMnemonicsAndOnlyTheOpenKeyText) {
+    ASSERT_TRUE(StartSized(32, 16));
+    std::vector<std::string> lines;
+    for (QAction* top : Frame()->menuBar()->actions()) {
+        lines.push_back(top->text().toStdString());
+        for (const auto& line : MenuLines(top->menu(), "  ")) {
+            lines.push_back(line);
+        }
+    }
+    const std::vector<std::string> expected = {
+        "&File",           "  &Open...\tCtrl+O",
+        "  &Dual Open",    "  ----",
+        "  Recent File",   "  ----",
+        "  E&xit",         "&View",
+        "  &Toolbar",      "  &Status Bar",
+        "  &Dual Scroll",  "  View &U/V",
+        "  View &Y",       "  D&elta mode",
+        "&Sequence",       "  &Play",
+        "  &Stop",         "  &Rewind",
+        "  Step &forward", "  Step &backward",
+        "  Fr&ame Rate",   "  D&elta scale",
+        "  Loop",          "  &Zoom",
+        "  &Default size", "    &QCIF (176x144)",
+        "    176x120",     "    &CIF (352x288)",
+        "    256x224",     "    320x240",
+        "    352x240",     "    720x480",
+        "&Help",           "  &About pixloom...",
+    };
+    EXPECT_EQ(lines, expected);
+}
+
+TEST_F(ShellTest, RecentFileItemIsGreyedUntilTheListHoldsAnEntry) {
+    const std::string a = RawFile("a.yuv", 32, 16, 2);
+    ASSERT_TRUE(StartSized(32, 16));
+    QMenu* file = Frame()->menuBar()->actions()[0]->menu();
+    auto find = [&](const QString& text) -> QAction* {
+        for (QAction* x : file->actions()) {
+            if (x->isVisible() && x->text().contains(text)) {
+                return x;
+            }
+        }
+        return nullptr;
+    };
+    QAction* placeholder = find("Recent File");
+    ASSERT_NE(placeholder, nullptr);
+    EXPECT_FALSE(placeholder->isEnabled());
+    ASSERT_TRUE(Open(a));
+    EXPECT_EQ(find("Recent File"), nullptr);
+    QAction* entry = find(QString::fromStdString(a));
+    ASSERT_NE(entry, nullptr);
+    EXPECT_TRUE(entry->isEnabled());
+    EXPECT_TRUE(entry->text().startsWith("&1 "));
+    EXPECT_EQ(entry->statusTip(), "Open this document");
+}
+
+TEST_F(ShellTest, ToolBarOrderSeparatorsAndTips) {
+    ASSERT_TRUE(StartSized(32, 16));
+    std::vector<unsigned> ids;
+    for (QAction* a : Frame()->ToolBar()->actions()) {
+        ids.push_back(a->isSeparator() ? 0u : a->data().toUInt());
+    }
+    const std::vector<unsigned> expected = {res::ID_SEQ_PLAY,
+                                            res::ID_SEQ_STOP,
+                                            res::ID_SEQ_REWIND,
+                                            res::ID_SEQ_STEP_BACKWARD,
+                                            res::ID_SEQ_STEP_FORWARD,
+                                            res::ID_SEQ_FRAME_RATE,
+                                            0,
+                                            res::ID_SEQ_ZOOM,
+                                            res::ID_VIEW_Y,
+                                            res::ID_VIEW_UV,
+                                            0,
+                                            res::ID_VIEW_DUAL_SCROLL,
+                                            res::ID_VIEW_DELTA,
+                                            res::ID_SEQ_DELTA_SCALE};
+    EXPECT_EQ(ids, expected);
+
+    struct {
+        unsigned id;
+        const char* tip;  // "" : no tip at all
+    } const cases[] = {
+        {res::ID_SEQ_PLAY, "Play"},
+        {res::ID_SEQ_STEP_FORWARD, "Step fwd"},
+        {res::ID_SEQ_STEP_BACKWARD, "Step bkwd"},
+        {res::ID_SEQ_FRAME_RATE, "Frame Rate"},
+        {res::ID_VIEW_DUAL_SCROLL, "Dual scroll mode toggle"},
+        {res::ID_SEQ_DELTA_SCALE, "Set delta scale factor"},
+        {res::ID_VIEW_DELTA, ""},
+    };
+    Frame()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(Frame()));
+    for (const auto& c : cases) {
+        QAction* action = Frame()->Action(c.id);
+        QWidget* button = Frame()->ToolBar()->widgetForAction(action);
+        ASSERT_NE(button, nullptr);
+        QToolTip::hideText();
+        ASSERT_TRUE(WaitUntil([] { return !QToolTip::isVisible(); }));
+        const QPoint at = button->rect().center();
+        QHelpEvent help(QEvent::ToolTip, at, button->mapToGlobal(at));
+        QCoreApplication::sendEvent(button, &help);
+        Settle();
+        if (*c.tip == '\0') {
+            EXPECT_FALSE(QToolTip::isVisible()) << QToolTip::text().toStdString();
+        } else {
+            EXPECT_TRUE(QToolTip::isVisible()) << c.tip;
+            EXPECT_EQ(QToolTip::text(), c.tip);
+        }
+    }
+    QToolTip::hideText();
+}
+
+TEST_F(ShellTest, UpdateHandlersEnableAndCheck) {
+    const std::string a = RawFile("a.yuv", 32, 16, 40);
+    ASSERT_TRUE(StartSized(32, 16));
+    struct State {
+        const char* name;
+        bool play, stop, transport, dualOpen;
+    };
+    auto expectState = [&](const State& s) {
+        SCOPED_TRACE(s.name);
+        EXPECT_EQ(Action(res::ID_SEQ_PLAY)->isEnabled(), s.play);
+        EXPECT_EQ(Action(res::ID_SEQ_STOP)->isEnabled(), s.stop);
+        for (unsigned id :
+             {res::ID_SEQ_REWIND, res::ID_SEQ_STEP_FORWARD, res::ID_SEQ_STEP_BACKWARD}) {
+            EXPECT_EQ(Action(id)->isEnabled(), s.transport) << id;
+        }
+        EXPECT_EQ(Action(res::ID_FILE_DUAL_OPEN)->isEnabled(), s.dualOpen);
+        // Always available, whatever the state.
+        for (unsigned id :
+             {res::ID_SEQ_FRAME_RATE, res::ID_SEQ_DELTA_SCALE, res::ID_SEQ_LOOP, res::ID_SEQ_ZOOM,
+              res::ID_SIZE_CIF, res::ID_VIEW_DUAL_SCROLL, res::ID_VIEW_Y, res::ID_VIEW_UV,
+              res::ID_VIEW_DELTA, res::ID_FILE_OPEN, res::ID_APP_EXIT, res::ID_APP_ABOUT}) {
+            EXPECT_TRUE(Action(id)->isEnabled()) << id;
+        }
+    };
+    expectState({"empty", false, false, false, false});
+    ASSERT_TRUE(Open(a));
+    expectState({"ready", true, false, true, true});
+    Frame()->frameRate = 5.0;
+    Command(res::ID_SEQ_PLAY);
+    expectState({"playing", false, true, false, true});
+    Command(res::ID_SEQ_STOP);
+    ASSERT_TRUE(WaitUntil([&] { return Engine().readyToPlay == 1; }));
+    expectState({"stopped", true, false, true, true});
+
+    // Check marks follow the flags.
+    EXPECT_TRUE(Action(res::ID_SEQ_LOOP)->isChecked());
+    EXPECT_TRUE(Action(res::ID_VIEW_DUAL_SCROLL)->isChecked());
+    EXPECT_TRUE(Action(res::ID_VIEW_Y)->isChecked());
+    EXPECT_TRUE(Action(res::ID_VIEW_UV)->isChecked());
+    EXPECT_FALSE(Action(res::ID_VIEW_DELTA)->isChecked());
+    EXPECT_FALSE(Action(res::ID_SEQ_ZOOM)->isChecked());
+    EXPECT_TRUE(Action(res::ID_VIEW_TOOLBAR)->isChecked());
+    EXPECT_TRUE(Action(res::ID_VIEW_STATUS_BAR)->isChecked());
+    Command(res::ID_SEQ_LOOP);
+    Command(res::ID_VIEW_TOOLBAR);
+    EXPECT_FALSE(Action(res::ID_SEQ_LOOP)->isChecked());
+    EXPECT_FALSE(Action(res::ID_VIEW_TOOLBAR)->isChecked());
+    EXPECT_FALSE(Frame()->ToolBar()->isVisible());
+}
+
+// ---- Keys ----------------------------------------------------------------------------------
+
+class KeyTest : public ShellTest {
+protected:
+    void SetUp() override {
+        ShellTest::SetUp();
+        ASSERT_TRUE(StartSized(32, 16));
+        ASSERT_TRUE(Open(RawFile("a.yuv", 32, 16, 5)));
+        Frame()->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(Frame()));
+    }
+    void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QWidget* target = QApplication::focusWidget() != nullptr ? QApplication::focusWidget()
+                                                                 : static_cast<QWidget*>(Frame());
+        QTest::keyClick(target, key, modifiers);
+        Settle();
+    }
+};
+
+TEST_F(KeyTest, ArrowsStepWheneverTheWindowHasTheKeyboard) {
+    Key(Qt::Key_Right);
+    EXPECT_EQ(Frame()->frameCounter.load(), 2);
+    Key(Qt::Key_Right);
+    Key(Qt::Key_Right);
+    EXPECT_EQ(Frame()->frameCounter.load(), 4);
+    Key(Qt::Key_Left);
+    EXPECT_EQ(Frame()->frameCounter.load(), 3);
+    EXPECT_EQ(Frame()->CounterText(), "0003");
+
+    // Also with a toolbar button focused.
+    QWidget* button = Frame()->ToolBar()->widgetForAction(Frame()->Action(res::ID_SEQ_ZOOM));
+    button->setFocus();
+    Settle();
+    Key(Qt::Key_Right);
+    EXPECT_EQ(Frame()->frameCounter.load(), 4);
+    Key(Qt::Key_Left);
+    Key(Qt::Key_Left);
+    EXPECT_EQ(Frame()->frameCounter.load(), 2);
+    EXPECT_EQ(Engine().zoom, 0);
+}
+
+TEST_F(KeyTest, EditAndPaneKeysChangeNothing) {
+    Key(Qt::Key_Right);
+    const uint64_t position = Engine().leftFile->GetPosition();
+    const std::vector<uint8_t> picture(Engine().rgbBuffer.data(),
+                                       Engine().rgbBuffer.data() + Engine().rgbBuffer.size());
+    const struct {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+    } keys[] = {{Qt::Key_C, Qt::ControlModifier},    {Qt::Key_X, Qt::ControlModifier},
+                {Qt::Key_V, Qt::ControlModifier},    {Qt::Key_Z, Qt::ControlModifier},
+                {Qt::Key_S, Qt::ControlModifier},    {Qt::Key_Backspace, Qt::AltModifier},
+                {Qt::Key_Delete, Qt::ShiftModifier}, {Qt::Key_Insert, Qt::ControlModifier},
+                {Qt::Key_Insert, Qt::ShiftModifier}, {Qt::Key_F6, Qt::NoModifier},
+                {Qt::Key_F6, Qt::ShiftModifier}};
+    for (const auto& k : keys) {
+        Key(k.key, k.modifiers);
+    }
+    EXPECT_EQ(Frame()->frameCounter.load(), 2);
+    EXPECT_EQ(Engine().leftFile->GetPosition(), position);
+    EXPECT_EQ(std::vector<uint8_t>(Engine().rgbBuffer.data(),
+                                   Engine().rgbBuffer.data() + Engine().rgbBuffer.size()),
+              picture);
+    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(Frame()->isVisible());
+}
+
+TEST_F(KeyTest, CtrlNIsFileNewAndCtrlOAsksForAFile) {
+    Key(Qt::Key_N, Qt::ControlModifier);
+    EXPECT_EQ(Engine().leftFile, nullptr);
+    bool asked = false;
+    WhenDialogOpens([&](QDialog* dialog) {
+        asked = true;
+        dialog->reject();
+    });
+    Key(Qt::Key_O, Qt::ControlModifier);
+    EXPECT_TRUE(asked);
+    EXPECT_EQ(Engine().leftFile, nullptr);
+}
+
+// ---- Drops ---------------------------------------------------------------------------------
+
+struct DropCase {
+    const char* name;
+    int width, height;
+    int clientWidth;
+    bool dualScroll;
+    int scrollPosition;
+    int x;
+    bool right;
+};
+
+void PrintTo(const DropCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class DropBoundary : public ShellTest, public ::testing::WithParamInterface<DropCase> {};
+
+TEST_P(DropBoundary, RoutesByTheLeftPicturesEdge) {
+    const DropCase& c = GetParam();
+    const std::string a = RawFile("a.yuv", c.width, c.height, 2, 1);
+    const std::string b = RawFile("b.yuv", c.width, c.height, 2, 2);
+    const std::string d = RawFile("d.yuv", c.width, c.height, 2, 3);
+    ASSERT_TRUE(StartSized(c.width, c.height));
+    ASSERT_TRUE(Open(a));
+    DualOpen(b);
+    if (!c.dualScroll) {
+        Command(res::ID_VIEW_DUAL_SCROLL);
+    }
+    Frame()->resize(c.clientWidth, Frame()->height());
+    Settle();
+    ASSERT_EQ(Frame()->width(), c.clientWidth);
+    if (c.scrollPosition != 0) {
+        View()->OnHScroll(SB_THUMBPOSITION, c.scrollPosition);
+        ASSERT_EQ(View()->horizontalScrollBar()->value(), c.scrollPosition);
+    }
+    Frame()->OnDropFiles(QPoint(c.x, 60), {QString::fromStdString(d)});
+    Settle();
+    EXPECT_EQ(Frame()->windowTitle(), c.right ? "a.yuv  /  d.yuv" : "d.yuv  /  b.yuv");
+    EXPECT_EQ(Engine().dual, 1);
+    EXPECT_TRUE(messages.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    WorkedExamples, DropBoundary,
+    ::testing::Values(DropCase{"WideOnBoundary", 176, 144, 400, true, 0, 181, false},
+                      DropCase{"WidePastBoundary", 176, 144, 400, true, 0, 182, true},
+                      DropCase{"WideFarLeft", 176, 144, 400, true, 0, 0, false},
+                      DropCase{"NarrowDualScrollOnHalf", 352, 288, 300, true, 0, 150, false},
+                      DropCase{"NarrowDualScrollPastHalf", 352, 288, 300, true, 0, 151, true},
+                      DropCase{"NarrowScrolledOnBoundary", 352, 288, 300, false, 100, 257, false},
+                      DropCase{"NarrowScrolledPastBoundary", 352, 288, 300, false, 100, 258, true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ShellTest, DropsWithoutDualDisplayOrOutsideTheClientAreOrdinaryOpens) {
+    const std::string a = RawFile("a.yuv", 176, 144, 2, 1);
+    const std::string b = RawFile("b.yuv", 176, 144, 2, 2);
+    const std::string d = RawFile("d.yuv", 176, 144, 2, 3);
+    ASSERT_TRUE(StartSized(176, 144));
+    ASSERT_TRUE(Open(a));
+    Frame()->resize(400, Frame()->height());
+    Settle();
+    Frame()->OnDropFiles(QPoint(390, 60), {QString::fromStdString(d)});
+    Settle();
+    EXPECT_EQ(Frame()->windowTitle(), "d.yuv");
+    EXPECT_EQ(Engine().dual, 0);
+
+    DualOpen(b);
+    Frame()->resize(400, Frame()->height());
+    Settle();
+    Frame()->OnDropFiles(QPoint(300, -3), {QString::fromStdString(a)});
+    Settle();
+    EXPECT_EQ(Frame()->windowTitle(), "a.yuv  /  b.yuv");
+}
+
+TEST_F(ShellTest, SeveralFilesOnTheRightPictureOpenInTurn) {
+    std::vector<std::string> paths;
+    for (const char* name : {"a.yuv", "b.yuv", "c.yuv", "d.yuv", "e.yuv"}) {
+        paths.push_back(RawFile(name, 176, 144, 2, uint32_t(paths.size() + 1)));
+    }
+    ASSERT_TRUE(StartSized(176, 144));
+    ASSERT_TRUE(Open(paths[0]));
+    DualOpen(paths[1]);
+    Frame()->resize(400, Frame()->height());
+    Settle();
+    Frame()->OnDropFiles(QPoint(300, 60),
+                         {QString::fromStdString(paths[2]), QString::fromStdString(paths[3]),
+                          QString::fromStdString(paths[4])});
+    Settle();
+    EXPECT_EQ(Frame()->windowTitle(), "a.yuv  /  e.yuv");
+    EXPECT_EQ(Engine().rightFile->GetFileName(), "e.yuv");
+    // Dropped on the left, the last one stays as the main sequence.
+    Frame()->OnDropFiles(QPoint(20, 60),
+                         {QString::fromStdString(paths[3]), QString::fromStdString(paths[2])});
+    Settle();
+    EXPECT_EQ(Frame()->windowTitle(), "c.yuv  /  e.yuv");
+}
+
+}  // namespace
