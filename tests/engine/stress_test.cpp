@@ -84,19 +84,35 @@ protected:
         WriteBytes(dir.File("a32.raw"), RawSequence(32, 16, 6, 3));
         WriteBytes(dir.File("c6.raw"), RawSequence(6, 2, 20, 4));
         WriteBytes(dir.File("d6.raw"), RawSequence(6, 2, 15, 7, 5));
-        // Two KORVA files with one layout, so one can be shown beside the other.
-        const KorvaSpec k = KorvaProgressive(16, 8);
-        for (auto [name, frames, seed] : {std::tuple{"k1.yuv", 10, 5u}, {"k2.yuv", 7, 6u}}) {
+        // Pictures large enough to be converted in bands by several threads.
+        WriteBytes(dir.File("big1.raw"), RawSequence(768, 704, 4, 8));
+        WriteBytes(dir.File("big2.raw"), RawSequence(768, 704, 3, 9));
+        // KORVA pairs with one layout each, so one can be shown beside the other.
+        auto korva = [&](const char* name, const KorvaSpec& k, size_t frameBytes, int frames,
+                         uint32_t seed) {
             auto bytes = KorvaHeaderBytes(k);
-            auto body = RawSequence(16, 8, frames, seed);
-            bytes.insert(bytes.end(), body.begin(), body.end());
+            for (int i = 0; i < frames; ++i) {
+                auto f = PatternFrame(frameBytes, i, seed);
+                bytes.insert(bytes.end(), f.begin(), f.end());
+            }
             WriteBytes(dir.File(name), bytes);
-        }
+        };
+        const KorvaSpec small = KorvaProgressive(16, 8);
+        korva("k1.yuv", small, 16 * 8 * 3 / 2, 10, 5);
+        korva("k2.yuv", small, 16 * 8 * 3 / 2, 7, 6);
+        // Interlaced, multiplexed: two fields of 1024 x 288 luma and chroma, one header record.
+        const KorvaSpec interlaced = KorvaInterlaced(1024, 288);
+        const size_t interlacedBytes = 2 * (1024 * 288 * 2) + 64;
+        korva("ki1.yuv", interlaced, interlacedBytes, 3, 10);
+        korva("ki2.yuv", interlaced, interlacedBytes, 4, 11);
         sessions = {
             {dir.File("a16.raw"), dir.File("b16.raw"), 16, 8, 9},
             {dir.File("k1.yuv"), dir.File("k2.yuv"), 16, 8, 7},
             {dir.File("a32.raw"), "", 32, 16, 6},
             {dir.File("c6.raw"), dir.File("d6.raw"), 6, 2, 15},
+            {dir.File("big1.raw"), dir.File("big2.raw"), 768, 704, 3},
+            {dir.File("ki1.yuv"), dir.File("ki2.yuv"), 1024, 576, 3},
+            {dir.File("big1.raw"), "", 768, 704, 4},
         };
     }
 
@@ -212,7 +228,7 @@ TEST_F(Stress, ToggleConvertRateScaleReopenAndResizeWhilePlaying) {
     const double rates[] = {1e6, 2000.0, 400.0, 120.0, 60.0, 1e6, 0.5, 0.0};
     const double scales[] = {1.0, -2.5, 0.0, 7.75, 1e300, -0.5};
 
-    constexpr int kIterations = 3000;
+    constexpr int kIterations = 2000;
     constexpr int kCycle = 10;  // every kCycle iterations playback ends and the files change
     int plays = 0, cycles = 0;
     OpenSession(sessions[0]);
