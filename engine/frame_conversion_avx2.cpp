@@ -82,16 +82,31 @@ inline __m256i WordShuffle(__m256i v, int source) {
         v, _mm256_load_si256(reinterpret_cast<const __m256i*>(kWordMasks[source].bytes)));
 }
 
+// Parts o0 = bytes 0..15 | 48..63, o1 = 16..31 | 64..79, o2 = 32..47 | 80..95 of 32 pixels,
+// stored in order. Streaming stores need out on a 32-byte boundary and bypass the cache.
+template <bool kStream>
+inline void Store96(uint8_t* out, __m256i o0, __m256i o1, __m256i o2) {
+    auto* p = reinterpret_cast<__m256i*>(out);
+    const __m256i a = _mm256_permute2x128_si256(o0, o1, 0x20);
+    const __m256i b = _mm256_permute2x128_si256(o2, o0, 0x30);
+    const __m256i c = _mm256_permute2x128_si256(o1, o2, 0x31);
+    if constexpr (kStream) {
+        _mm256_stream_si256(p, a);
+        _mm256_stream_si256(p + 1, b);
+        _mm256_stream_si256(p + 2, c);
+    } else {
+        _mm256_storeu_si256(p, a);
+        _mm256_storeu_si256(p + 1, b);
+        _mm256_storeu_si256(p + 2, c);
+    }
+}
+
 // 32 pixels: lane 0 of the registers holds pixels 0..15, lane 1 pixels 16..31; 96 bytes out.
+template <bool kStream>
 inline void StoreEvenOdd32(uint8_t* out, __m256i beGe, __m256i reBo, __m256i goRo) {
     const __m256i w0 = WordShuffle(beGe, 0), w1 = WordShuffle(reBo, 1), w2 = WordShuffle(goRo, 2);
-    const __m256i o0 = Part<0>(w0, w1, w2, Blend256{});  // bytes 0..15 | 48..63
-    const __m256i o1 = Part<1>(w0, w1, w2, Blend256{});  // bytes 16..31 | 64..79
-    const __m256i o2 = Part<2>(w0, w1, w2, Blend256{});  // bytes 32..47 | 80..95
-    auto* p = reinterpret_cast<__m256i*>(out);
-    _mm256_storeu_si256(p, _mm256_permute2x128_si256(o0, o1, 0x20));
-    _mm256_storeu_si256(p + 1, _mm256_permute2x128_si256(o2, o0, 0x30));
-    _mm256_storeu_si256(p + 2, _mm256_permute2x128_si256(o1, o2, 0x31));
+    Store96<kStream>(out, Part<0>(w0, w1, w2, Blend256{}), Part<1>(w0, w1, w2, Blend256{}),
+                     Part<2>(w0, w1, w2, Blend256{}));
 }
 
 // 16 pixels of one lane: 48 bytes out.
@@ -181,15 +196,10 @@ inline __m256i Gather(const __m256i* src, int part) {
     return o;
 }
 
-template <Layout kLayout>
+template <Layout kLayout, bool kStream>
 inline void StoreBgr32(uint8_t* out, const __m256i* src) {
-    const __m256i o0 = Gather<kLayout>(src, 0);  // bytes 0..15 | 48..63
-    const __m256i o1 = Gather<kLayout>(src, 1);  // bytes 16..31 | 64..79
-    const __m256i o2 = Gather<kLayout>(src, 2);  // bytes 32..47 | 80..95
-    auto* p = reinterpret_cast<__m256i*>(out);
-    _mm256_storeu_si256(p, _mm256_permute2x128_si256(o0, o1, 0x20));
-    _mm256_storeu_si256(p + 1, _mm256_permute2x128_si256(o2, o0, 0x30));
-    _mm256_storeu_si256(p + 2, _mm256_permute2x128_si256(o1, o2, 0x31));
+    Store96<kStream>(out, Gather<kLayout>(src, 0), Gather<kLayout>(src, 1),
+                     Gather<kLayout>(src, 2));
 }
 
 // --- Raw paths.
@@ -234,12 +244,13 @@ inline Luma LoadLuma(const uint8_t* y) {
     return {_mm256_and_si256(bytes, Set16(0xFF)), _mm256_srli_epi16(bytes, 8)};
 }
 
+template <bool kStream>
 void ColourBlocks(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* out, int width,
                   const ColourTables&) {
     for (int j = 0; j < width; j += kBlock) {
         const Terms t = ChromaTerms(u + j / 2, v + j / 2);
         const Luma l = LoadLuma(y + j);
-        StoreEvenOdd32(
+        StoreEvenOdd32<kStream>(
             out + 3 * j,
             _mm256_packus_epi16(_mm256_add_epi16(l.even, t.ub), _mm256_sub_epi16(l.even, t.gp)),
             _mm256_packus_epi16(_mm256_add_epi16(l.even, t.vr), _mm256_add_epi16(l.odd, t.ub)),
@@ -247,13 +258,15 @@ void ColourBlocks(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t*
     }
 }
 
+template <bool kStream>
 void LumaBlocks(const uint8_t* y, uint8_t* out, int width) {
     for (int j = 0; j < width; j += kBlock) {
         const __m256i src[1] = {_mm256_loadu_si256(reinterpret_cast<const __m256i*>(y + j))};
-        StoreBgr32<Layout::kPlain1>(out + 3 * j, src);
+        StoreBgr32<Layout::kPlain1, kStream>(out + 3 * j, src);
     }
 }
 
+template <bool kStream>
 void ChromaBlocks(const uint8_t* u, const uint8_t* v, uint8_t* out, int width,
                   const ColourTables&) {
     const __m256i mid = Set16(128);
@@ -263,7 +276,7 @@ void ChromaBlocks(const uint8_t* u, const uint8_t* v, uint8_t* out, int width,
         const __m256i g = _mm256_sub_epi16(mid, t.gp);
         const __m256i r = _mm256_add_epi16(mid, t.vr);
         const __m256i src[2] = {_mm256_packus_epi16(b, g), _mm256_packus_epi16(r, r)};
-        StoreBgr32<Layout::kPairs2>(out + 3 * j, src);
+        StoreBgr32<Layout::kPairs2, kStream>(out + 3 * j, src);
     }
 }
 
@@ -318,7 +331,7 @@ inline __m256i DeltaBytes(__m256i t0, __m256i t1) {
     return _mm256_xor_si256(_mm256_packs_epi16(t0, t1), _mm256_set1_epi8(int8_t(0x80)));
 }
 
-template <Kind kKind, bool kExceptions>
+template <Kind kKind, bool kExceptions, bool kStream>
 void ColourDeltaBlocks(const uint8_t* yl, const uint8_t* ul, const uint8_t* vl, const uint8_t* yr,
                        const uint8_t* ur, const uint8_t* vr, uint8_t* out, int width,
                        const ColourTables&, const DeltaTable& delta) {
@@ -333,7 +346,7 @@ void ColourDeltaBlocks(const uint8_t* yl, const uint8_t* ul, const uint8_t* vl, 
         const __m256i db = _mm256_sub_epi16(tl.ub, tr.ub);
         const __m256i dg = _mm256_sub_epi16(tr.gp, tl.gp);
         const __m256i dr = _mm256_sub_epi16(tl.vr, tr.vr);
-        StoreEvenOdd32(
+        StoreEvenOdd32<kStream>(
             out + 3 * j,
             DeltaBytes(map(_mm256_add_epi16(dyEven, db)), map(_mm256_add_epi16(dyEven, dg))),
             DeltaBytes(map(_mm256_add_epi16(dyEven, dr)), map(_mm256_add_epi16(dyOdd, db))),
@@ -341,7 +354,7 @@ void ColourDeltaBlocks(const uint8_t* yl, const uint8_t* ul, const uint8_t* vl, 
     }
 }
 
-template <Kind kKind, bool kExceptions>
+template <Kind kKind, bool kExceptions, bool kStream>
 void LumaDeltaBlocks(const uint8_t* yl, const uint8_t* yr, uint8_t* out, int width,
                      const DeltaTable& delta) {
     const DeltaSteps steps(delta.fixed);
@@ -350,11 +363,11 @@ void LumaDeltaBlocks(const uint8_t* yl, const uint8_t* yr, uint8_t* out, int wid
         const Luma ll = LoadLuma(yl + j), lr = LoadLuma(yr + j);
         const __m256i src[1] = {DeltaBytes(map(_mm256_sub_epi16(ll.even, lr.even)),
                                            map(_mm256_sub_epi16(ll.odd, lr.odd)))};
-        StoreBgr32<Layout::kEvenOdd1>(out + 3 * j, src);
+        StoreBgr32<Layout::kEvenOdd1, kStream>(out + 3 * j, src);
     }
 }
 
-template <Kind kKind, bool kExceptions>
+template <Kind kKind, bool kExceptions, bool kStream>
 void ChromaDeltaBlocks(const uint8_t* ul, const uint8_t* vl, const uint8_t* ur, const uint8_t* vr,
                        uint8_t* out, int width, const ColourTables&, const DeltaTable& delta) {
     const DeltaSteps steps(delta.fixed);
@@ -366,19 +379,27 @@ void ChromaDeltaBlocks(const uint8_t* ul, const uint8_t* vl, const uint8_t* ur, 
         const __m256i g = map(_mm256_sub_epi16(tr.gp, tl.gp));
         const __m256i r = map(_mm256_sub_epi16(tl.vr, tr.vr));
         const __m256i src[2] = {DeltaBytes(b, g), DeltaBytes(r, r)};
-        StoreBgr32<Layout::kPairs2>(out + 3 * j, src);
+        StoreBgr32<Layout::kPairs2, kStream>(out + 3 * j, src);
     }
 }
 
+template <bool kStream>
 constexpr simd::DeltaVersions<RowColourDeltaFn> kColourDelta = {
-    ColourDeltaBlocks<Kind::kLinear, false>, ColourDeltaBlocks<Kind::kOnePart, false>,
-    ColourDeltaBlocks<Kind::kTwoPart, false>, ColourDeltaBlocks<Kind::kTwoPart, true>};
+    ColourDeltaBlocks<Kind::kLinear, false, kStream>,
+    ColourDeltaBlocks<Kind::kOnePart, false, kStream>,
+    ColourDeltaBlocks<Kind::kTwoPart, false, kStream>,
+    ColourDeltaBlocks<Kind::kTwoPart, true, kStream>};
+template <bool kStream>
 constexpr simd::DeltaVersions<RowLumaDeltaFn> kLumaDelta = {
-    LumaDeltaBlocks<Kind::kLinear, false>, LumaDeltaBlocks<Kind::kOnePart, false>,
-    LumaDeltaBlocks<Kind::kTwoPart, false>, LumaDeltaBlocks<Kind::kTwoPart, true>};
+    LumaDeltaBlocks<Kind::kLinear, false, kStream>, LumaDeltaBlocks<Kind::kOnePart, false, kStream>,
+    LumaDeltaBlocks<Kind::kTwoPart, false, kStream>,
+    LumaDeltaBlocks<Kind::kTwoPart, true, kStream>};
+template <bool kStream>
 constexpr simd::DeltaVersions<RowChromaDeltaFn> kChromaDelta = {
-    ChromaDeltaBlocks<Kind::kLinear, false>, ChromaDeltaBlocks<Kind::kOnePart, false>,
-    ChromaDeltaBlocks<Kind::kTwoPart, false>, ChromaDeltaBlocks<Kind::kTwoPart, true>};
+    ChromaDeltaBlocks<Kind::kLinear, false, kStream>,
+    ChromaDeltaBlocks<Kind::kOnePart, false, kStream>,
+    ChromaDeltaBlocks<Kind::kTwoPart, false, kStream>,
+    ChromaDeltaBlocks<Kind::kTwoPart, true, kStream>};
 
 // --- KORVA paths: double precision, each product and sum rounded on its own as in the scalar
 // kernel. The limit to 0..255 and truncation are cvttpd followed by saturating packs: the
@@ -524,20 +545,99 @@ void KorvaDeltaMultiplexedBlocks(const uint8_t* yl, const uint8_t* ul, const uin
     }
 }
 
+// --- Streaming: rows that start on a 32-byte boundary are written with non-temporal stores and
+// fenced, so that the row is in memory before the conversion reports back; other rows take the
+// regular kernels.
+
+inline bool Aligned32(const uint8_t* p) {
+    return (reinterpret_cast<uintptr_t>(p) & 31) == 0;
+}
+
+template <RowColourFn kRegular, RowColourFn kStreaming>
+void StreamColour(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* out, int width,
+                  const ColourTables& t) {
+    (Aligned32(out) ? kStreaming : kRegular)(y, u, v, out, width, t);
+    _mm_sfence();
+}
+
+template <RowLumaFn kRegular, RowLumaFn kStreaming>
+void StreamLuma(const uint8_t* y, uint8_t* out, int width) {
+    (Aligned32(out) ? kStreaming : kRegular)(y, out, width);
+    _mm_sfence();
+}
+
+template <RowChromaFn kRegular, RowChromaFn kStreaming>
+void StreamChroma(const uint8_t* u, const uint8_t* v, uint8_t* out, int width,
+                  const ColourTables& t) {
+    (Aligned32(out) ? kStreaming : kRegular)(u, v, out, width, t);
+    _mm_sfence();
+}
+
+template <RowColourDeltaFn kRegular, RowColourDeltaFn kStreaming>
+void StreamColourDelta(const uint8_t* yl, const uint8_t* ul, const uint8_t* vl, const uint8_t* yr,
+                       const uint8_t* ur, const uint8_t* vr, uint8_t* out, int width,
+                       const ColourTables& t, const DeltaTable& delta) {
+    (Aligned32(out) ? kStreaming : kRegular)(yl, ul, vl, yr, ur, vr, out, width, t, delta);
+    _mm_sfence();
+}
+
+template <RowLumaDeltaFn kRegular, RowLumaDeltaFn kStreaming>
+void StreamLumaDelta(const uint8_t* yl, const uint8_t* yr, uint8_t* out, int width,
+                     const DeltaTable& delta) {
+    (Aligned32(out) ? kStreaming : kRegular)(yl, yr, out, width, delta);
+    _mm_sfence();
+}
+
+template <RowChromaDeltaFn kRegular, RowChromaDeltaFn kStreaming>
+void StreamChromaDelta(const uint8_t* ul, const uint8_t* vl, const uint8_t* ur, const uint8_t* vr,
+                       uint8_t* out, int width, const ColourTables& t, const DeltaTable& delta) {
+    (Aligned32(out) ? kStreaming : kRegular)(ul, vl, ur, vr, out, width, t, delta);
+    _mm_sfence();
+}
+
+template <bool kStream>
+constexpr RowColourFn kColour = simd::ColourAny<kBlock, ColourBlocks<kStream>>;
+template <bool kStream>
+constexpr RowLumaFn kLuma = simd::LumaAny<kBlock, LumaBlocks<kStream>>;
+template <bool kStream>
+constexpr RowChromaFn kChroma = simd::ChromaAny<kBlock, ChromaBlocks<kStream>>;
+template <bool kStream>
+constexpr RowColourDeltaFn kColourDeltaAny = simd::ColourDeltaAny<kBlock, kColourDelta<kStream>>;
+template <bool kStream>
+constexpr RowLumaDeltaFn kLumaDeltaAny = simd::LumaDeltaAny<kBlock, kLumaDelta<kStream>>;
+template <bool kStream>
+constexpr RowChromaDeltaFn kChromaDeltaAny = simd::ChromaDeltaAny<kBlock, kChromaDelta<kStream>>;
+
+constexpr RowKorvaFn kKorva =
+    simd::KorvaAny<kKorvaBlock, KorvaSeparateBlocks, KorvaMultiplexedBlocks, kLuma<false>>;
+constexpr RowKorvaDeltaFn kKorvaDelta =
+    simd::KorvaDeltaAny<kKorvaBlock, KorvaDeltaSeparateBlocks, KorvaDeltaMultiplexedBlocks,
+                        KorvaDeltaNoChromaBlocks>;
+
 }  // namespace
 
 constinit const ConversionKernels kAvx2Kernels = {
     "avx2",
-    simd::ColourAny<kBlock, ColourBlocks>,
-    simd::LumaAny<kBlock, LumaBlocks>,
-    simd::ChromaAny<kBlock, ChromaBlocks>,
-    simd::ColourDeltaAny<kBlock, kColourDelta>,
-    simd::LumaDeltaAny<kBlock, kLumaDelta>,
-    simd::ChromaDeltaAny<kBlock, kChromaDelta>,
-    simd::KorvaAny<kKorvaBlock, KorvaSeparateBlocks, KorvaMultiplexedBlocks,
-                   simd::LumaAny<kBlock, LumaBlocks>>,
-    simd::KorvaDeltaAny<kKorvaBlock, KorvaDeltaSeparateBlocks, KorvaDeltaMultiplexedBlocks,
-                        KorvaDeltaNoChromaBlocks>,
+    kColour<false>,
+    kLuma<false>,
+    kChroma<false>,
+    kColourDeltaAny<false>,
+    kLumaDeltaAny<false>,
+    kChromaDeltaAny<false>,
+    kKorva,
+    kKorvaDelta,
+};
+
+constinit const ConversionKernels kAvx2StreamingKernels = {
+    "avx2",
+    StreamColour<kColour<false>, kColour<true>>,
+    StreamLuma<kLuma<false>, kLuma<true>>,
+    StreamChroma<kChroma<false>, kChroma<true>>,
+    StreamColourDelta<kColourDeltaAny<false>, kColourDeltaAny<true>>,
+    StreamLumaDelta<kLumaDeltaAny<false>, kLumaDeltaAny<true>>,
+    StreamChromaDelta<kChromaDeltaAny<false>, kChromaDeltaAny<true>>,
+    kKorva,
+    kKorvaDelta,
 };
 
 }  // namespace engine

@@ -10,9 +10,11 @@
 
 namespace engine {
 
-// Tables of vector kernels; the AVX2 one may be used only where DetectCpuLevel reports it.
+// Tables of vector kernels; the AVX2 ones may be used only where DetectCpuLevel reports AVX2.
+// The streaming table writes the rows of raw pictures past the cache (non-temporal stores).
 extern const ConversionKernels kSse2Kernels;
 extern const ConversionKernels kAvx2Kernels;
+extern const ConversionKernels kAvx2StreamingKernels;
 
 namespace simd {
 

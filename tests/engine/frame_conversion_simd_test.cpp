@@ -148,6 +148,7 @@ std::vector<KernelSet> VectorKernelSets() {
     std::vector<KernelSet> sets = {{"sse2", &engine::kSse2Kernels}};
     if (engine::DetectCpuLevel() >= CpuLevel::kAvx2) {
         sets.push_back({"avx2", &engine::kAvx2Kernels});
+        sets.push_back({"avx2_streaming", &engine::kAvx2StreamingKernels});
     }
     return sets;
 }
@@ -609,6 +610,11 @@ std::vector<PictureCase> PictureCases() {
         }
     }
     cases.push_back({Kind::kKorvaProgressive, 700, 400, 1, 1, 1, 1, -1.5, 2});
+    // Pictures large enough for the streaming kernels, with rows on and off 32-byte boundaries.
+    cases.push_back({Kind::kRaw, 3000, 1800, 1, 1, 0, 0, 1.0, 2});
+    cases.push_back({Kind::kRaw, 2100, 1400, 1, 0, 1, 1, 0.7, 2});
+    cases.push_back({Kind::kRaw, 2050, 1402, 0, 1, 1, 0, 1.0, 2});
+    cases.push_back({Kind::kRaw, 2049, 1401, 1, 1, 1, 1, 3.7, 2});
     for (Kind kind : {Kind::kKorvaProgressive, Kind::kKorvaInterlaced, Kind::kKorvaLumaOnly}) {
         for (int cvf : {1, 2}) {
             for (const auto& size : {std::pair{64, 8}, std::pair{178, 12}, std::pair{38, 4}}) {
