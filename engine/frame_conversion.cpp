@@ -170,6 +170,11 @@ const ConversionKernels& ScalarKernels() {
     return kernels;
 }
 
+const ConversionKernels& ActiveStreamingKernels() {
+    const ConversionKernels& active = ActiveKernels();
+    return &active == &kAvx2Kernels ? kAvx2StreamingKernels : active;
+}
+
 const ConversionKernels& ActiveKernels() {
     static const ConversionKernels* chosen = [] {
         switch (ChooseCpuLevel(DetectCpuLevel(), std::getenv("PIXLOOM_CPU"))) {
@@ -189,6 +194,9 @@ namespace {
 
 enum class RawPath { kColour, kLuma, kChroma };
 
+// Pictures of at least this many bytes are written with the streaming kernels.
+constexpr size_t kStreamingBytes = size_t(16) << 20;
+
 // Rows of pixels pixels each that make a band worth a thread of its own.
 int BandRows(int pixels) {
     constexpr int kBandPixels = 256 * 1024;
@@ -207,7 +215,10 @@ int CSequenceDisplay::ConvertFrame() {
         (dual && (!rightFrame || rightFrame.size() < size_t(frameBytes)))) {
         return 0;
     }
-    const ConversionKernels& k = ActiveKernels();
+    // A picture too large for the cache is written past it, walking each band from its top row
+    // down so that the frame planes are read in ascending order.
+    const bool streaming = rowBytes * size_t(height) >= kStreamingBytes;
+    const ConversionKernels& k = streaming ? ActiveStreamingKernels() : ActiveKernels();
     const uint8_t* L = leftFrame.data();
     const uint8_t* R = dual ? rightFrame.data() : nullptr;
     const bool delta = dual && deltaMode;
@@ -303,7 +314,8 @@ int CSequenceDisplay::ConvertFrame() {
     const ColourTables t{tabVR, tabUG, tabVG, tabUB};
     const int uPlane = ySize, vPlane = ySize + cSize;
     auto convertRows = [&](int begin, int end) {
-        for (int r = begin; r < end; ++r) {
+        for (int i = begin; i < end; ++i) {
+            const int r = streaming ? end - 1 - (i - begin) : i;
             // Row r (from the bottom) is Y line height - 1 - r; rows 2k and 2k + 1 share a
             // chroma line, counted from the last one up.
             const int yPos = ySize - yStride - r * width;

@@ -92,5 +92,8 @@ const ConversionKernels& ScalarKernels();
 // SSE2); the environment variable PIXLOOM_CPU=c forces the scalar ones, PIXLOOM_CPU=sse2 the
 // SSE2 ones.
 const ConversionKernels& ActiveKernels();
+// The same kernels, writing the raw paths' rows past the cache where the processor allows it:
+// for pictures too large to stay in the cache.
+const ConversionKernels& ActiveStreamingKernels();
 
 }  // namespace engine
