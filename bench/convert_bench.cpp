@@ -2,7 +2,8 @@
 // (items_per_second, wall time). Each path also runs through the scalar kernels with the same
 // walk, and the colour path is compared with libyuv's I420ToRGB24 and swscale's
 // yuv420p -> bgr24 on the same frame when the build found them (counters vs_libyuv and
-// vs_swscale: our frames per second over theirs).
+// vs_swscale: our frames per second over theirs). ConvertFrame splits large pictures over every
+// processor; PIXLOOM_THREADS=1 measures one thread, PIXLOOM_CPU=c|sse2 other kernels.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -13,6 +14,7 @@
 #include <string>
 
 #include "engine/frame_conversion.h"
+#include "engine/row_bands.h"
 #include "engine/sequence_display.h"
 
 #ifdef PIXLOOM_BENCH_LIBYUV
@@ -297,6 +299,40 @@ void BM_ColourAgainstOthers(benchmark::State& state) {
     state.counters["ours_fps"] = ours;
 }
 
+// The read-input/write-output floor of the colour path: the frame's planes copied into the
+// picture and the rest of the picture filled, in the same row bands and threads as ConvertFrame
+// (every processor unless PIXLOOM_THREADS limits them). Counter colour_over_floor: the colour
+// path's time per frame over the floor's.
+void BM_ReadWriteFloor(benchmark::State& state) {
+    const int w = int(state.range(0)), h = int(state.range(1));
+    engine::CSequenceDisplay d;
+    engine::FrameValues values;
+    if (!Prepare(d, Path::kColour, w, h, values)) {
+        state.SkipWithError("no buffers");
+        return;
+    }
+    const size_t in = size_t(d.frameBytes), out = d.rgbBuffer.size();
+    auto band = [&](int begin, int end) {
+        const size_t inBegin = in * size_t(begin) / size_t(h), inEnd = in * size_t(end) / size_t(h);
+        const size_t outBegin = out * size_t(begin) / size_t(h);
+        const size_t outEnd = out * size_t(end) / size_t(h);
+        std::memcpy(d.rgbBuffer.data() + outBegin, d.leftFrame.data() + inBegin, inEnd - inBegin);
+        std::memset(d.rgbBuffer.data() + outBegin + (inEnd - inBegin), 0x80,
+                    (outEnd - outBegin) - (inEnd - inBegin));
+    };
+    auto floor = [&] { engine::ConversionBands().Run(h, 2, 1, band); };
+    const double colourFps = FramesPerSecond([&] { d.ConvertFrame(); });
+    const double floorFps = FramesPerSecond(floor);
+    for (auto _ : state) {
+        floor();
+        benchmark::DoNotOptimize(d.rgbBuffer.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()));
+    state.counters["colour_over_floor"] = floorFps / colourFps;
+    state.counters["threads"] = engine::ConversionBands().workers() + 1;
+}
+
 void Sizes(benchmark::internal::Benchmark* b) {
     b->Args({176, 144})->Args({352, 288})->Args({1920, 1080})->Args({3840, 2160});
     b->UseRealTime()->Unit(benchmark::kMicrosecond);
@@ -315,6 +351,7 @@ const bool kRegistered = [] {
             ->Apply(Sizes);
     }
     benchmark::RegisterBenchmark("ColourAgainstOthers", BM_ColourAgainstOthers)->Apply(Sizes);
+    benchmark::RegisterBenchmark("ReadWriteFloor", BM_ReadWriteFloor)->Apply(Sizes);
     return true;
 }();
 
