@@ -282,15 +282,15 @@ void ChromaBlocks(const uint8_t* u, const uint8_t* v, uint8_t* out, int width,
 
 // --- Delta paths: the DeltaFixedPoint steps on 16 differences at a time.
 
-using Kind = DeltaFixedPoint::Kind;
+using simd::DeltaSteps;
 
-struct DeltaSteps {
+struct DeltaConstants {
     __m256i mul, mulHigh, limit;
     __m128i preShift, shift;
     __m256i at[DeltaFixedPoint::kMaxExceptions];
     __m256i fix[DeltaFixedPoint::kMaxExceptions];
 
-    explicit DeltaSteps(const DeltaFixedPoint& f)
+    explicit DeltaConstants(const DeltaFixedPoint& f)
         : mul(Set16(f.mul)),
           mulHigh(Set16(f.mulHigh)),
           limit(Set16(f.limit)),
@@ -303,20 +303,22 @@ struct DeltaSteps {
     }
 
     // t for 16 differences, as a signed 16-bit value.
-    template <Kind kKind, bool kExceptions>
+    template <DeltaSteps kSteps>
     __m256i Map(__m256i d) const {
-        if constexpr (kKind == Kind::kLinear) {
+        if constexpr (kSteps == DeltaSteps::kLinear) {
             return _mm256_mullo_epi16(d, mul);
         }
         __m256i a = _mm256_abs_epi16(d), r;
-        if constexpr (kKind == Kind::kOnePart) {
-            r = _mm256_srl_epi16(_mm256_mulhi_epu16(_mm256_sll_epi16(a, preShift), mul), shift);
+        if constexpr (kSteps == DeltaSteps::kShiftBefore) {
+            r = _mm256_mulhi_epu16(_mm256_sll_epi16(a, preShift), mul);
+        } else if constexpr (kSteps == DeltaSteps::kShiftAfter) {
+            r = _mm256_srl_epi16(_mm256_mulhi_epu16(a, mul), shift);
         } else {
             a = _mm256_min_epi16(a, limit);
             r = _mm256_srl_epi16(
                 _mm256_add_epi16(_mm256_mullo_epi16(a, mulHigh), _mm256_mulhi_epu16(a, mul)),
                 shift);
-            if constexpr (kExceptions) {
+            if constexpr (kSteps == DeltaSteps::kTwoPartExceptions) {
                 for (int i = 0; i < DeltaFixedPoint::kMaxExceptions; ++i) {
                     r = _mm256_add_epi16(r, _mm256_and_si256(_mm256_cmpeq_epi16(a, at[i]), fix[i]));
                 }
@@ -331,12 +333,12 @@ inline __m256i DeltaBytes(__m256i t0, __m256i t1) {
     return _mm256_xor_si256(_mm256_packs_epi16(t0, t1), _mm256_set1_epi8(int8_t(0x80)));
 }
 
-template <Kind kKind, bool kExceptions, bool kStream>
+template <DeltaSteps kSteps, bool kStream>
 void ColourDeltaBlocks(const uint8_t* yl, const uint8_t* ul, const uint8_t* vl, const uint8_t* yr,
                        const uint8_t* ur, const uint8_t* vr, uint8_t* out, int width,
                        const ColourTables&, const DeltaTable& delta) {
-    const DeltaSteps steps(delta.fixed);
-    auto map = [&](__m256i d) { return steps.Map<kKind, kExceptions>(d); };
+    const DeltaConstants steps(delta.fixed);
+    auto map = [&](__m256i d) { return steps.Map<kSteps>(d); };
     for (int j = 0; j < width; j += kBlock) {
         const Terms tl = ChromaTerms(ul + j / 2, vl + j / 2);
         const Terms tr = ChromaTerms(ur + j / 2, vr + j / 2);
@@ -354,11 +356,11 @@ void ColourDeltaBlocks(const uint8_t* yl, const uint8_t* ul, const uint8_t* vl, 
     }
 }
 
-template <Kind kKind, bool kExceptions, bool kStream>
+template <DeltaSteps kSteps, bool kStream>
 void LumaDeltaBlocks(const uint8_t* yl, const uint8_t* yr, uint8_t* out, int width,
                      const DeltaTable& delta) {
-    const DeltaSteps steps(delta.fixed);
-    auto map = [&](__m256i d) { return steps.Map<kKind, kExceptions>(d); };
+    const DeltaConstants steps(delta.fixed);
+    auto map = [&](__m256i d) { return steps.Map<kSteps>(d); };
     for (int j = 0; j < width; j += kBlock) {
         const Luma ll = LoadLuma(yl + j), lr = LoadLuma(yr + j);
         const __m256i src[1] = {DeltaBytes(map(_mm256_sub_epi16(ll.even, lr.even)),
@@ -367,11 +369,11 @@ void LumaDeltaBlocks(const uint8_t* yl, const uint8_t* yr, uint8_t* out, int wid
     }
 }
 
-template <Kind kKind, bool kExceptions, bool kStream>
+template <DeltaSteps kSteps, bool kStream>
 void ChromaDeltaBlocks(const uint8_t* ul, const uint8_t* vl, const uint8_t* ur, const uint8_t* vr,
                        uint8_t* out, int width, const ColourTables&, const DeltaTable& delta) {
-    const DeltaSteps steps(delta.fixed);
-    auto map = [&](__m256i d) { return steps.Map<kKind, kExceptions>(d); };
+    const DeltaConstants steps(delta.fixed);
+    auto map = [&](__m256i d) { return steps.Map<kSteps>(d); };
     for (int j = 0; j < width; j += kBlock) {
         const Terms tl = ChromaTerms(ul + j / 2, vl + j / 2);
         const Terms tr = ChromaTerms(ur + j / 2, vr + j / 2);
@@ -385,21 +387,25 @@ void ChromaDeltaBlocks(const uint8_t* ul, const uint8_t* vl, const uint8_t* ur, 
 
 template <bool kStream>
 constexpr simd::DeltaVersions<RowColourDeltaFn> kColourDelta = {
-    ColourDeltaBlocks<Kind::kLinear, false, kStream>,
-    ColourDeltaBlocks<Kind::kOnePart, false, kStream>,
-    ColourDeltaBlocks<Kind::kTwoPart, false, kStream>,
-    ColourDeltaBlocks<Kind::kTwoPart, true, kStream>};
+    ColourDeltaBlocks<DeltaSteps::kLinear, kStream>,
+    ColourDeltaBlocks<DeltaSteps::kShiftBefore, kStream>,
+    ColourDeltaBlocks<DeltaSteps::kShiftAfter, kStream>,
+    ColourDeltaBlocks<DeltaSteps::kTwoPart, kStream>,
+    ColourDeltaBlocks<DeltaSteps::kTwoPartExceptions, kStream>};
 template <bool kStream>
 constexpr simd::DeltaVersions<RowLumaDeltaFn> kLumaDelta = {
-    LumaDeltaBlocks<Kind::kLinear, false, kStream>, LumaDeltaBlocks<Kind::kOnePart, false, kStream>,
-    LumaDeltaBlocks<Kind::kTwoPart, false, kStream>,
-    LumaDeltaBlocks<Kind::kTwoPart, true, kStream>};
+    LumaDeltaBlocks<DeltaSteps::kLinear, kStream>,
+    LumaDeltaBlocks<DeltaSteps::kShiftBefore, kStream>,
+    LumaDeltaBlocks<DeltaSteps::kShiftAfter, kStream>,
+    LumaDeltaBlocks<DeltaSteps::kTwoPart, kStream>,
+    LumaDeltaBlocks<DeltaSteps::kTwoPartExceptions, kStream>};
 template <bool kStream>
 constexpr simd::DeltaVersions<RowChromaDeltaFn> kChromaDelta = {
-    ChromaDeltaBlocks<Kind::kLinear, false, kStream>,
-    ChromaDeltaBlocks<Kind::kOnePart, false, kStream>,
-    ChromaDeltaBlocks<Kind::kTwoPart, false, kStream>,
-    ChromaDeltaBlocks<Kind::kTwoPart, true, kStream>};
+    ChromaDeltaBlocks<DeltaSteps::kLinear, kStream>,
+    ChromaDeltaBlocks<DeltaSteps::kShiftBefore, kStream>,
+    ChromaDeltaBlocks<DeltaSteps::kShiftAfter, kStream>,
+    ChromaDeltaBlocks<DeltaSteps::kTwoPart, kStream>,
+    ChromaDeltaBlocks<DeltaSteps::kTwoPartExceptions, kStream>};
 
 // --- KORVA paths: double precision, each product and sum rounded on its own as in the scalar
 // kernel. The limit to 0..255 and truncation are cvttpd followed by saturating packs: the

@@ -75,9 +75,13 @@ void ChromaAny(const uint8_t* u, const uint8_t* v, uint8_t* out, int width, cons
 // scale and passes the left and right planes in the order the form wants them (swapped for a
 // negative scale, whose byte for d is the positive scale's byte for -d). Without an exact form
 // the whole row goes to the scalar kernel and its table.
+// The vector steps of each DeltaFixedPoint form, one kernel version each: a one-part form
+// shifts either before its multiply (scales of 1 and more) or after it.
+enum class DeltaSteps { kLinear, kShiftBefore, kShiftAfter, kTwoPart, kTwoPartExceptions };
+
 template <typename Fn>
 struct DeltaVersions {
-    Fn linear, onePart, twoPart, twoPartExceptions;
+    Fn linear, shiftBefore, shiftAfter, twoPart, twoPartExceptions;
 };
 
 // Static: every kernel file keeps its own copy, built for its instruction set.
@@ -87,7 +91,7 @@ static Fn VersionFor(const DeltaVersions<Fn>& v, const DeltaFixedPoint& f) {
         case DeltaFixedPoint::Kind::kLinear:
             return v.linear;
         case DeltaFixedPoint::Kind::kOnePart:
-            return v.onePart;
+            return f.preShift > 0 ? v.shiftBefore : v.shiftAfter;
         case DeltaFixedPoint::Kind::kTwoPart:
             break;
     }

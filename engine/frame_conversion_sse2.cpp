@@ -169,14 +169,14 @@ void ChromaBlocks(const uint8_t* u, const uint8_t* v, uint8_t* out, int width,
 
 // --- Delta paths: the DeltaFixedPoint steps on 8 differences at a time.
 
-using Kind = DeltaFixedPoint::Kind;
+using simd::DeltaSteps;
 
-struct DeltaSteps {
+struct DeltaConstants {
     __m128i mul, mulHigh, limit, preShift, shift;
     __m128i at[DeltaFixedPoint::kMaxExceptions];
     __m128i fix[DeltaFixedPoint::kMaxExceptions];
 
-    explicit DeltaSteps(const DeltaFixedPoint& f)
+    explicit DeltaConstants(const DeltaFixedPoint& f)
         : mul(Set16(f.mul)),
           mulHigh(Set16(f.mulHigh)),
           limit(Set16(f.limit)),
@@ -189,20 +189,22 @@ struct DeltaSteps {
     }
 
     // t for 8 differences, as a signed 16-bit value.
-    template <Kind kKind, bool kExceptions>
+    template <DeltaSteps kSteps>
     __m128i Map(__m128i d) const {
-        if constexpr (kKind == Kind::kLinear) {
+        if constexpr (kSteps == DeltaSteps::kLinear) {
             return _mm_mullo_epi16(d, mul);
         }
         const __m128i sign = _mm_srai_epi16(d, 15);
         __m128i a = _mm_sub_epi16(_mm_xor_si128(d, sign), sign), r;
-        if constexpr (kKind == Kind::kOnePart) {
-            r = _mm_srl_epi16(_mm_mulhi_epu16(_mm_sll_epi16(a, preShift), mul), shift);
+        if constexpr (kSteps == DeltaSteps::kShiftBefore) {
+            r = _mm_mulhi_epu16(_mm_sll_epi16(a, preShift), mul);
+        } else if constexpr (kSteps == DeltaSteps::kShiftAfter) {
+            r = _mm_srl_epi16(_mm_mulhi_epu16(a, mul), shift);
         } else {
             a = _mm_min_epi16(a, limit);
             r = _mm_srl_epi16(_mm_add_epi16(_mm_mullo_epi16(a, mulHigh), _mm_mulhi_epu16(a, mul)),
                               shift);
-            if constexpr (kExceptions) {
+            if constexpr (kSteps == DeltaSteps::kTwoPartExceptions) {
                 for (int i = 0; i < DeltaFixedPoint::kMaxExceptions; ++i) {
                     r = _mm_add_epi16(r, _mm_and_si128(_mm_cmpeq_epi16(a, at[i]), fix[i]));
                 }
@@ -217,11 +219,11 @@ inline __m128i DeltaBytes(__m128i t0, __m128i t1) {
     return _mm_xor_si128(_mm_packs_epi16(t0, t1), _mm_set1_epi8(int8_t(0x80)));
 }
 
-template <Kind kKind, bool kExceptions>
+template <DeltaSteps kSteps>
 void ColourDeltaBlocks(const uint8_t* yl, const uint8_t* ul, const uint8_t* vl, const uint8_t* yr,
                        const uint8_t* ur, const uint8_t* vr, uint8_t* out, int width,
                        const ColourTables&, const DeltaTable& delta) {
-    const DeltaSteps steps(delta.fixed);
+    const DeltaConstants steps(delta.fixed);
     ForBlocks(width, [&](int j, auto last) {
         const Terms tl = ChromaTerms(ul + j / 2, vl + j / 2);
         const Terms tr = ChromaTerms(ur + j / 2, vr + j / 2);
@@ -233,51 +235,53 @@ void ColourDeltaBlocks(const uint8_t* yl, const uint8_t* ul, const uint8_t* vl, 
         const __m128i dr = _mm_sub_epi16(tl.vr, tr.vr);
         StoreEvenOdd<decltype(last)::value>(
             out + 3 * j,
-            DeltaBytes(steps.Map<kKind, kExceptions>(_mm_add_epi16(dyEven, db)),
-                       steps.Map<kKind, kExceptions>(_mm_add_epi16(dyOdd, db))),
-            DeltaBytes(steps.Map<kKind, kExceptions>(_mm_add_epi16(dyEven, dg)),
-                       steps.Map<kKind, kExceptions>(_mm_add_epi16(dyOdd, dg))),
-            DeltaBytes(steps.Map<kKind, kExceptions>(_mm_add_epi16(dyEven, dr)),
-                       steps.Map<kKind, kExceptions>(_mm_add_epi16(dyOdd, dr))));
+            DeltaBytes(steps.Map<kSteps>(_mm_add_epi16(dyEven, db)),
+                       steps.Map<kSteps>(_mm_add_epi16(dyOdd, db))),
+            DeltaBytes(steps.Map<kSteps>(_mm_add_epi16(dyEven, dg)),
+                       steps.Map<kSteps>(_mm_add_epi16(dyOdd, dg))),
+            DeltaBytes(steps.Map<kSteps>(_mm_add_epi16(dyEven, dr)),
+                       steps.Map<kSteps>(_mm_add_epi16(dyOdd, dr))));
     });
 }
 
-template <Kind kKind, bool kExceptions>
+template <DeltaSteps kSteps>
 void LumaDeltaBlocks(const uint8_t* yl, const uint8_t* yr, uint8_t* out, int width,
                      const DeltaTable& delta) {
-    const DeltaSteps steps(delta.fixed);
+    const DeltaConstants steps(delta.fixed);
     ForBlocks(width, [&](int j, auto last) {
         const Luma ll = LoadLuma(yl + j), lr = LoadLuma(yr + j);
-        const __m128i grey =
-            DeltaBytes(steps.Map<kKind, kExceptions>(_mm_sub_epi16(ll.even, lr.even)),
-                       steps.Map<kKind, kExceptions>(_mm_sub_epi16(ll.odd, lr.odd)));
+        const __m128i grey = DeltaBytes(steps.Map<kSteps>(_mm_sub_epi16(ll.even, lr.even)),
+                                        steps.Map<kSteps>(_mm_sub_epi16(ll.odd, lr.odd)));
         StoreEvenOdd<decltype(last)::value>(out + 3 * j, grey, grey, grey);
     });
 }
 
-template <Kind kKind, bool kExceptions>
+template <DeltaSteps kSteps>
 void ChromaDeltaBlocks(const uint8_t* ul, const uint8_t* vl, const uint8_t* ur, const uint8_t* vr,
                        uint8_t* out, int width, const ColourTables&, const DeltaTable& delta) {
-    const DeltaSteps steps(delta.fixed);
+    const DeltaConstants steps(delta.fixed);
     ForBlocks(width, [&](int j, auto last) {
         const Terms tl = ChromaTerms(ul + j / 2, vl + j / 2);
         const Terms tr = ChromaTerms(ur + j / 2, vr + j / 2);
-        const __m128i b = steps.Map<kKind, kExceptions>(_mm_sub_epi16(tl.ub, tr.ub));
-        const __m128i g = steps.Map<kKind, kExceptions>(_mm_sub_epi16(tr.gp, tl.gp));
-        const __m128i r = steps.Map<kKind, kExceptions>(_mm_sub_epi16(tl.vr, tr.vr));
+        const __m128i b = steps.Map<kSteps>(_mm_sub_epi16(tl.ub, tr.ub));
+        const __m128i g = steps.Map<kSteps>(_mm_sub_epi16(tr.gp, tl.gp));
+        const __m128i r = steps.Map<kSteps>(_mm_sub_epi16(tl.vr, tr.vr));
         StorePairs<decltype(last)::value>(out + 3 * j, DeltaBytes(b, g), DeltaBytes(r, r));
     });
 }
 
 constexpr simd::DeltaVersions<RowColourDeltaFn> kColourDelta = {
-    ColourDeltaBlocks<Kind::kLinear, false>, ColourDeltaBlocks<Kind::kOnePart, false>,
-    ColourDeltaBlocks<Kind::kTwoPart, false>, ColourDeltaBlocks<Kind::kTwoPart, true>};
+    ColourDeltaBlocks<DeltaSteps::kLinear>, ColourDeltaBlocks<DeltaSteps::kShiftBefore>,
+    ColourDeltaBlocks<DeltaSteps::kShiftAfter>, ColourDeltaBlocks<DeltaSteps::kTwoPart>,
+    ColourDeltaBlocks<DeltaSteps::kTwoPartExceptions>};
 constexpr simd::DeltaVersions<RowLumaDeltaFn> kLumaDelta = {
-    LumaDeltaBlocks<Kind::kLinear, false>, LumaDeltaBlocks<Kind::kOnePart, false>,
-    LumaDeltaBlocks<Kind::kTwoPart, false>, LumaDeltaBlocks<Kind::kTwoPart, true>};
+    LumaDeltaBlocks<DeltaSteps::kLinear>, LumaDeltaBlocks<DeltaSteps::kShiftBefore>,
+    LumaDeltaBlocks<DeltaSteps::kShiftAfter>, LumaDeltaBlocks<DeltaSteps::kTwoPart>,
+    LumaDeltaBlocks<DeltaSteps::kTwoPartExceptions>};
 constexpr simd::DeltaVersions<RowChromaDeltaFn> kChromaDelta = {
-    ChromaDeltaBlocks<Kind::kLinear, false>, ChromaDeltaBlocks<Kind::kOnePart, false>,
-    ChromaDeltaBlocks<Kind::kTwoPart, false>, ChromaDeltaBlocks<Kind::kTwoPart, true>};
+    ChromaDeltaBlocks<DeltaSteps::kLinear>, ChromaDeltaBlocks<DeltaSteps::kShiftBefore>,
+    ChromaDeltaBlocks<DeltaSteps::kShiftAfter>, ChromaDeltaBlocks<DeltaSteps::kTwoPart>,
+    ChromaDeltaBlocks<DeltaSteps::kTwoPartExceptions>};
 
 // --- KORVA paths: double precision, each product and sum rounded on its own as in the scalar
 // kernel. The limit to 0..255 and truncation are cvttpd followed by saturating packs: the
