@@ -1,6 +1,7 @@
 #include "app/application.h"
 
 #include <QFileInfo>
+#include <QLabel>
 
 #include "tests/app/shell_fixture.h"
 
@@ -230,6 +231,23 @@ TEST_F(ShellTest, FileNewAppliesTheCommandLineAgain) {
     ASSERT_NE(Engine().leftFile, nullptr);
     EXPECT_EQ(Engine().readyToPlay, 1);
     EXPECT_EQ(Frame()->frameCounter.load(), 1);
+}
+
+TEST_F(ShellTest, AboutBoxShowsTheUsage) {
+    ASSERT_TRUE(StartSized(32, 16));
+    QString caption, text;
+    WhenDialogOpens([&](QDialog* dialog) {
+        caption = dialog->windowTitle();
+        for (QLabel* label : dialog->findChildren<QLabel*>()) {
+            text += label->text() + "\n";
+        }
+        Click(dialog, res::IDOK);
+    });
+    Command(res::ID_APP_ABOUT);
+    EXPECT_EQ(caption, "About pixloom");
+    EXPECT_TRUE(text.contains("pixloom Version 2.3"));
+    EXPECT_TRUE(text.contains("  pixloom <width> <height> <framerate> <file1> [<file2>]"));
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
 
 // ---- Recent-file list ----------------------------------------------------------------------

@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QFile>
+#include <QFileDialog>
 #include <QMenuBar>
 #include <QStyle>
 
@@ -231,6 +232,48 @@ INSTANTIATE_TEST_SUITE_P(
         // The earlier right file is closed first; the single picture comes back at once.
         DualCase{"FailsAfterDual", true, false, true, 0, false, "a.yuv", 1, 32}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ShellTest, DualOpenCommandAsksForTheFile) {
+    const std::string a = RawFile("a.yuv", 32, 16, 2, 1);
+    const std::string b = RawFile("b.yuv", 32, 16, 2, 2);
+    const std::string d = RawFile("d.yuv", 32, 16, 2, 3);
+    ASSERT_TRUE(StartSized(32, 16));
+    ASSERT_TRUE(Open(a));
+    DualOpen(b);
+    const platform::CFile* right = Engine().rightFile;
+    // Cancel: nothing changes.
+    WhenDialogOpens([](QDialog* dialog) { dialog->reject(); });
+    Command(res::ID_FILE_DUAL_OPEN);
+    EXPECT_EQ(Engine().rightFile, right);
+    EXPECT_EQ(Engine().dual, 1);
+    EXPECT_EQ(Frame()->windowTitle(), "a.yuv  /  b.yuv");
+    // A chosen file replaces the right sequence.
+    WhenDialogOpens([&](QDialog* dialog) {
+        auto* files = qobject_cast<QFileDialog*>(dialog);
+        ASSERT_NE(files, nullptr);
+        files->selectFile(QString::fromStdString(d));
+        static_cast<QDialog*>(files)->accept();
+    });
+    Command(res::ID_FILE_DUAL_OPEN);
+    EXPECT_EQ(Frame()->windowTitle(), "a.yuv  /  d.yuv");
+    EXPECT_EQ(Engine().dual, 1);
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(ShellTest, FileOpenCommandAsksForTheFile) {
+    const std::string a = RawFile("a.yuv", 32, 16, 2, 1);
+    ASSERT_TRUE(StartSized(32, 16));
+    WhenDialogOpens([&](QDialog* dialog) {
+        auto* files = qobject_cast<QFileDialog*>(dialog);
+        ASSERT_NE(files, nullptr);
+        files->selectFile(QString::fromStdString(a));
+        static_cast<QDialog*>(files)->accept();
+    });
+    Command(res::ID_FILE_OPEN);
+    EXPECT_EQ(Frame()->windowTitle(), "a.yuv");
+    EXPECT_EQ(app->RecentFiles().size(), 1);
+    EXPECT_TRUE(Action(res::ID_SEQ_PLAY)->isEnabled());
+}
 
 TEST_F(ShellTest, DualOpenStoresTheSizeAndShowsFrameOneOfBoth) {
     const std::string a = RawFile("a.yuv", 96, 80, 4, 1);

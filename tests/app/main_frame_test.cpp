@@ -3,10 +3,12 @@
 #include <QHelpEvent>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QStatusTipEvent>
 #include <QTest>
 #include <QToolButton>
 #include <QToolTip>
+#include <QUrl>
 #include <QWindow>
 
 #include "tests/app/shell_fixture.h"
@@ -411,6 +413,45 @@ INSTANTIATE_TEST_SUITE_P(
                       DropCase{"NarrowScrolledPastBoundary", 352, 288, 300, false, 100, 258, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A drop as Qt delivers it: window coordinates, the client area below the menu bar. Each drop
+// goes to the widget that accepted the drag's entry.
+TEST_F(ShellTest, DroppedUrlsAreRoutedFromWindowCoordinates) {
+    const std::string a = RawFile("a.yuv", 176, 144, 2, 1);
+    const std::string b = RawFile("b.yuv", 176, 144, 2, 2);
+    const std::string d = RawFile("d.yuv", 176, 144, 2, 3);
+    ASSERT_TRUE(StartSized(176, 144));
+    ASSERT_TRUE(Open(a));
+    DualOpen(b);
+    Frame()->resize(400, Frame()->height());
+    Settle();
+    const int menu = Frame()->menuBar()->height();
+
+    QMimeData text;
+    text.setText("not a file");
+    QDragEnterEvent enterText(QPoint(300, menu + 60), Qt::CopyAction, &text, Qt::LeftButton,
+                              Qt::NoModifier);
+    QCoreApplication::sendEvent(Frame(), &enterText);
+    EXPECT_FALSE(enterText.isAccepted());
+
+    auto drop = [&](const std::string& path, QPoint at) {
+        QMimeData files;
+        files.setUrls({QUrl::fromLocalFile(QString::fromStdString(path))});
+        QDragEnterEvent enter(at, Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(Frame(), &enter);
+        EXPECT_TRUE(enter.isAccepted());
+        QDropEvent dropped(at, Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(Frame(), &dropped);
+        Settle();
+    };
+    drop(d, QPoint(181, menu + 60));
+    EXPECT_EQ(Frame()->windowTitle(), "d.yuv  /  b.yuv");
+    drop(a, QPoint(182, menu + 60));
+    EXPECT_EQ(Frame()->windowTitle(), "d.yuv  /  a.yuv");
+    // On the menu bar: outside the client area, an ordinary open.
+    drop(b, QPoint(300, menu / 2));
+    EXPECT_EQ(Frame()->windowTitle(), "b.yuv  /  a.yuv");
+}
+
 TEST_F(ShellTest, DropsWithoutDualDisplayOrOutsideTheClientAreOrdinaryOpens) {
     const std::string a = RawFile("a.yuv", 176, 144, 2, 1);
     const std::string b = RawFile("b.yuv", 176, 144, 2, 2);
@@ -453,6 +494,112 @@ TEST_F(ShellTest, SeveralFilesOnTheRightPictureOpenInTurn) {
                          {QString::fromStdString(paths[3]), QString::fromStdString(paths[2])});
     Settle();
     EXPECT_EQ(Frame()->windowTitle(), "c.yuv  /  e.yuv");
+}
+
+}  // namespace
+
+namespace {
+
+// ---- Resource tables -----------------------------------------------------------------------
+
+TEST(CommandTable, IdsPromptsAndTips) {
+    struct {
+        unsigned id;
+        unsigned value;
+        const char* text;  // prompt, "\n" and tip as stored
+    } const commands[] = {
+        {res::ID_SEQ_PLAY, 32771, "Play the sequence\nPlay"},
+        {res::ID_SEQ_STOP, 32773, "Stop the sequence\nStop"},
+        {res::ID_SEQ_REWIND, 32775, "Rewind to beginning\nRewind"},
+        {res::ID_SEQ_STEP_FORWARD, 32777, "Step forward\nStep fwd"},
+        {res::ID_SEQ_STEP_BACKWARD, 32778, "Step backward\nStep bkwd"},
+        {res::ID_SEQ_FRAME_RATE, 32781, "Desired Frame Rate (fps)\nFrame Rate"},
+        {res::ID_SEQ_ZOOM, 32784, "Zoom\nZoom"},
+        {res::ID_SIZE_QCIF, 32793, "QCIF"},
+        {res::ID_SIZE_CIF, 32794, "CIF"},
+        {res::ID_SIZE_256X224, 32795, "256x224"},
+        {res::ID_SIZE_320X240, 32796, "320x240"},
+        {res::ID_SEQ_LOOP, 32797, "Loop"},
+        {res::ID_FILE_DUAL_OPEN, 32798, "Open another video file for dual viewing"},
+        {res::ID_SIZE_352X240, 32799, "352x240"},
+        {res::ID_VIEW_DUAL_SCROLL, 32800, "Dual scroll mode toggle\nDual scroll mode toggle"},
+        {res::ID_SIZE_176X120, 32801, "176x120"},
+        {res::ID_SIZE_720X480, 32802, "720x480"},
+        {res::ID_VIEW_UV, 32803, "View chrominance\nView chrominance"},
+        {res::ID_VIEW_Y, 32804, "View luminance\nView luminance"},
+        {res::ID_VIEW_DELTA, 32805, "Delta mode: delta_scale*(left - right)"},
+        {res::ID_SEQ_DELTA_SCALE, 32810, "Set delta scale factor\nSet delta scale factor"},
+        {res::ID_FILE_NEW, 57600, "Create a new document\nNew"},
+        {res::ID_FILE_OPEN, 57601, "Open a video file\nOpen"},
+        {res::ID_FILE_MRU_FILE1, 57616, "Open this document"},
+        {res::ID_FILE_MRU_FILE1 + 15, 57631, "Open this document"},
+        {res::ID_APP_EXIT, 57665, "Quit the application; prompts to save documents\nExit"},
+        {res::ID_VIEW_TOOLBAR, 59392, "Show or hide the toolbar\nToggle ToolBar"},
+        {res::ID_VIEW_STATUS_BAR, 59393, "Show or hide the status bar\nToggle StatusBar"},
+        {res::ID_INDICATOR_FRAME_COUNTER, 101, "9999"},
+        {res::ID_INDICATOR_FRAME_LABEL, 102, "Frame"},
+        {res::AFX_IDS_APP_TITLE, 57344, "pixloom"},
+        {res::AFX_IDS_IDLEMESSAGE, 57345, "Ready"},
+        {61184, 61184, "Change the window size"},
+        {61203, 61203, "Activate Task List"},
+    };
+    for (const auto& c : commands) {
+        EXPECT_EQ(c.id, c.value);
+        EXPECT_EQ(res::LoadString(c.id), c.text) << c.value;
+    }
+    EXPECT_EQ(res::Tip(res::ID_APP_ABOUT), "About");
+    EXPECT_EQ(res::Prompt(res::ID_APP_ABOUT).find('\n'), std::string::npos);
+    EXPECT_EQ(res::LoadString(res::IDR_MAINFRAME),
+              "pixloom\n\nPixloo\n\n\nPixloom.Document\nPixloo Document");
+}
+
+TEST(CommandTable, FifteenAcceleratorsInOrder) {
+    const std::vector<std::pair<std::string, unsigned>> expected = {
+        {"Ctrl+C", res::ID_EDIT_COPY},       {"Ctrl+N", res::ID_FILE_NEW},
+        {"Ctrl+O", res::ID_FILE_OPEN},       {"Ctrl+S", res::ID_FILE_SAVE},
+        {"Ctrl+V", res::ID_EDIT_PASTE},      {"Alt+Backspace", res::ID_EDIT_UNDO},
+        {"Shift+Del", res::ID_EDIT_CUT},     {"F6", res::ID_NEXT_PANE},
+        {"Shift+F6", res::ID_PREV_PANE},     {"Ctrl+Ins", res::ID_EDIT_COPY},
+        {"Shift+Ins", res::ID_EDIT_PASTE},   {"Left", res::ID_SEQ_STEP_BACKWARD},
+        {"Right", res::ID_SEQ_STEP_FORWARD}, {"Ctrl+X", res::ID_EDIT_CUT},
+        {"Ctrl+Z", res::ID_EDIT_UNDO}};
+    ASSERT_EQ(res::kAcceleratorCount, 15);
+    for (int i = 0; i < res::kAcceleratorCount; ++i) {
+        EXPECT_EQ(QKeySequence(QString::fromLatin1(res::kAccelerators[i].keys)),
+                  QKeySequence(QString::fromStdString(expected[size_t(i)].first)))
+            << i;
+        EXPECT_EQ(res::kAccelerators[i].id, expected[size_t(i)].second) << i;
+    }
+    EXPECT_EQ(res::ID_EDIT_COPY, 57634u);
+    EXPECT_EQ(res::ID_FILE_SAVE, 57603u);
+    EXPECT_EQ(res::ID_EDIT_PASTE, 57637u);
+    EXPECT_EQ(res::ID_EDIT_UNDO, 57643u);
+    EXPECT_EQ(res::ID_EDIT_CUT, 57635u);
+    EXPECT_EQ(res::ID_NEXT_PANE, 57680u);
+    EXPECT_EQ(res::ID_PREV_PANE, 57681u);
+}
+
+TEST(CommandTable, DialogTemplates) {
+    const res::DialogTemplate& rate = res::Dialog(res::IDD_FRAME_RATE);
+    EXPECT_STREQ(rate.caption, "Set frame rate");
+    EXPECT_EQ(rate.width, 186);
+    EXPECT_EQ(rate.height, 50);
+    const res::DialogTemplate& delta = res::Dialog(res::IDD_DELTA_SCALE);
+    EXPECT_STREQ(delta.caption, "Set delta mode scale factor");
+    const res::DialogTemplate& about = res::Dialog(res::IDD_ABOUTBOX);
+    EXPECT_STREQ(about.caption, "About pixloom");
+    EXPECT_EQ(about.width, 233);
+    EXPECT_EQ(about.height, 246);
+    auto edit = [](const res::DialogTemplate& t) {
+        for (int i = 0; i < t.controlCount; ++i) {
+            if (t.controls[i].kind == res::DialogControl::kEdit) {
+                return t.controls[i].id;
+            }
+        }
+        return -1;
+    };
+    EXPECT_EQ(edit(rate), 1005);
+    EXPECT_EQ(edit(delta), 1013);
 }
 
 }  // namespace

@@ -127,7 +127,9 @@ protected:
 
     void TearDown() override {
         if (app) {
-            app->ExitInstance();
+            if (Frame() != nullptr) {
+                Frame()->close();
+            }
             app.reset();
         }
         Settle();

@@ -285,6 +285,34 @@ INSTANTIATE_TEST_SUITE_P(Table, VerticalCodes,
                                            ScrollCase{"EndScroll", 17, SB_ENDSCROLL, 0, 17}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// What the bar does when clicked or dragged reaches the same rules.
+TEST_F(ViewTest, BarActionsTakeTheScrollRules) {
+    Load(720, 480);
+    SetViewArea(200, 490);
+    ASSERT_EQ(HBar()->maximum(), 523);
+    struct {
+        QAbstractSlider::SliderAction action;
+        int to;
+    } const steps[] = {
+        {QAbstractSlider::SliderSingleStepAdd, 1},   {QAbstractSlider::SliderPageStepAdd, 199},
+        {QAbstractSlider::SliderSingleStepSub, 198}, {QAbstractSlider::SliderToMaximum, 523},
+        {QAbstractSlider::SliderPageStepAdd, 523},   {QAbstractSlider::SliderSingleStepAdd, 523},
+        {QAbstractSlider::SliderPageStepSub, 325},   {QAbstractSlider::SliderToMinimum, 0},
+        {QAbstractSlider::SliderPageStepSub, 0},
+    };
+    for (const auto& step : steps) {
+        HBar()->triggerAction(step.action);
+        EXPECT_EQ(HBar()->value(), step.to) << step.action;
+        EXPECT_EQ(View()->scrollX, step.to);
+    }
+    HBar()->setSliderDown(true);
+    HBar()->setSliderPosition(77);
+    EXPECT_EQ(View()->scrollX, 77);
+    HBar()->setSliderDown(false);
+    EXPECT_EQ(HBar()->value(), 77);
+    EXPECT_TRUE(ShowsPicture(Shown(), Engine(), 1, 77, 0, 195, ClientHeight() - 5, 5, 5));
+}
+
 TEST_F(ViewTest, EndScrollRedrawsThePicture) {
     Load(720, 480);
     SetViewArea(200, 490);
