@@ -147,6 +147,7 @@ bool CPixloomDoc::OnOpenDocument(const QString& path) {
         mainFrame->frameCounter = 1;
         mainFrame->OnUpdateFrameTitle(false);
         FitToPicture(10);
+        HideScrollBars();
         return false;
     }
     leftFileObject = std::move(file);

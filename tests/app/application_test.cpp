@@ -176,6 +176,14 @@ TEST_F(ShellTest, WidthZeroGivesTheDefaultSize) {
     EXPECT_EQ(Engine().height, 144);
 }
 
+TEST_F(ShellTest, SizeBeyondTheLimitsIsRefusedWithAMessage) {
+    ASSERT_TRUE(Start({"20000", "100"}));
+    EXPECT_EQ(Engine().width, 176);
+    EXPECT_EQ(Engine().height, 144);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], engine::FrameSizeMessage(20000, 100));
+}
+
 TEST_F(ShellTest, FourWordsOpenTheFileAtTheGivenSize) {
     const std::string path = RawFile("four.yuv", 48, 32, 4);
     ASSERT_TRUE(Start({"48", "32", "30", path}));
@@ -283,6 +291,23 @@ TEST_F(ShellTest, RecentFileEntryOpensItsFile) {
     Command(res::ID_FILE_MRU_FILE1 + 1);
     EXPECT_EQ(Frame()->windowTitle(), "a.yuv");
     EXPECT_EQ(Doc()->PathName().toStdString(), a);
+}
+
+TEST_F(ShellTest, RecentFileThatIsGoneLeavesTheList) {
+    const std::string a = RawFile("a.yuv", 16, 16, 2, 1);
+    const std::string b = RawFile("b.yuv", 16, 16, 2, 2);
+    ASSERT_TRUE(Start());
+    ASSERT_TRUE(Open(a));
+    ASSERT_TRUE(Open(b));
+    std::filesystem::remove(a);
+    Command(res::ID_FILE_MRU_FILE1 + 1);
+    EXPECT_EQ(messages.size(), 1u);
+    EXPECT_EQ(Frame()->windowTitle(), "b.yuv");
+    ASSERT_EQ(app->RecentFiles().size(), 1);
+    EXPECT_EQ(app->RecentFiles().front().toStdString(), b);
+    app.reset();
+    ASSERT_TRUE(Start());
+    EXPECT_EQ(app->RecentFiles().size(), 1);
 }
 
 }  // namespace

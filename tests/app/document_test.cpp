@@ -170,6 +170,41 @@ TEST_F(ShellTest, OpenFitsTheWindowWithoutTheFormerBars) {
     EXPECT_TRUE(ShowsPicture(Shown(), Engine(), 1, 0, 0, 176, 144, 5, 5));
 }
 
+// The file passes the check, then goes while playback is being ended: back to the empty
+// viewer with a message, and nothing is read from a file that is not there.
+TEST_F(ShellTest, FileGoneBetweenTheCheckAndTheOpen) {
+    const std::string a = RawFile("a.yuv", 176, 144, 4, 1);
+    const std::string b = RawFile("b.yuv", 176, 144, 4, 2);
+    ASSERT_TRUE(StartSized(176, 144));
+    ASSERT_TRUE(Open(a));
+    const int bar = View()->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, View());
+    SetViewArea(186 + bar, 120);
+    ASSERT_EQ(Engine().vScrollShown, 1);
+    ASSERT_EQ(Engine().hScrollShown, 0);
+    Frame()->frameRate = 1.0;
+    Command(res::ID_SEQ_PLAY);
+    ASSERT_EQ(Engine().playing, 1);
+    QTimer::singleShot(0, [&] { std::filesystem::remove(b); });
+    EXPECT_FALSE(app->OpenDocumentFile(QString::fromStdString(b)));
+    Frame()->UpdateCommandUI();
+    Settle();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find("b.yuv"), std::string::npos);
+    EXPECT_EQ(Engine().playing, 0);
+    EXPECT_EQ(Engine().readyToPlay, 0);
+    EXPECT_EQ(Engine().leftFile, nullptr);
+    EXPECT_EQ(Frame()->windowTitle(), "pixloom");
+    EXPECT_EQ(Frame()->frameCounter.load(), 1);
+    EXPECT_FALSE(Action(res::ID_SEQ_PLAY)->isEnabled());
+    EXPECT_FALSE(Action(res::ID_FILE_DUAL_OPEN)->isEnabled());
+    // The window is fitted to the placeholder, without the former bars.
+    EXPECT_EQ(Engine().hScrollShown + Engine().vScrollShown, 0);
+    EXPECT_EQ(View()->viewport()->size(), QSize(186, 154));
+    // The viewer goes on.
+    ASSERT_TRUE(Open(a));
+    EXPECT_EQ(Engine().readyToPlay, 1);
+}
+
 // ---- Dual open -----------------------------------------------------------------------------
 
 struct DualCase {
