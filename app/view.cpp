@@ -216,7 +216,8 @@ void CPixloomView::OnSize(int cx, int cy) {
 namespace {
 
 // A bar with range 0..maximum and a page: positions run from 0 to the limit,
-// maximum - (page - 1); a page beyond the range counts as the whole range.
+// maximum - (page - 1), and never past the maximum (page 0); a page beyond the range counts
+// as the whole range.
 void ApplyRange(QScrollBar* bar, int maximum, int page) {
     if (maximum < 0) {
         maximum = 0;
@@ -224,7 +225,7 @@ void ApplyRange(QScrollBar* bar, int maximum, int page) {
     if (page < 0 || page > maximum + 1) {
         page = maximum + 1;
     }
-    bar->setRange(0, maximum - (page - 1));
+    bar->setRange(0, maximum - std::max(page - 1, 0));
     bar->setPageStep(page);
 }
 

@@ -342,6 +342,48 @@ TEST_F(ViewTest, SingleSequenceRangeFollowsTheDualScrollFlag) {
     EXPECT_EQ(HBar()->maximum(), 720 - 196);
 }
 
+struct RangeCase {
+    const char* name;
+    bool dual, dualScroll, zoom;
+    int cx;
+    int page, limit;  // limit = maximum - (page - 1), never past the maximum
+};
+
+void PrintTo(const RangeCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class HorizontalRange : public ViewTest, public ::testing::WithParamInterface<RangeCase> {};
+
+// 176 x 144 sequences; the ranges as the layout sets them for a client cx wide.
+TEST_P(HorizontalRange, PageAndLimit) {
+    const RangeCase& c = GetParam();
+    Load(176, 144, c.dual, c.zoom);
+    if (!c.dualScroll) {
+        Command(res::ID_VIEW_DUAL_SCROLL);
+    }
+    Engine().hScrollShown = 1;
+    View()->UpdateScrollRanges(c.cx, 100);
+    EXPECT_EQ(HBar()->pageStep(), c.page);
+    EXPECT_EQ(HBar()->maximum(), c.limit);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, HorizontalRange,
+    ::testing::Values(RangeCase{"Single", false, false, false, 100, 96, 176 - 95},
+                      RangeCase{"SingleZoom", false, false, true, 100, 90, 352 - 89},
+                      RangeCase{"SingleDualScrollFlag", false, true, false, 100, 98, 176 - 97},
+                      RangeCase{"SingleDualScrollFlagZoom", false, true, true, 100, 96, 352 - 95},
+                      RangeCase{"Dual", true, false, false, 300, 296, 352 - 295},
+                      RangeCase{"DualZoom", true, false, true, 300, 290, 704 - 289},
+                      RangeCase{"DualScroll", true, true, false, 301, 148, 176 - 147},
+                      RangeCase{"DualScrollZoom", true, true, true, 301, 146, 352 - 145},
+                      RangeCase{"PageWholeRange", false, false, false, 181, 177, 0},
+                      RangeCase{"PageBeyondRange", false, false, false, 500, 177, 0},
+                      RangeCase{"PageZero", false, false, false, 4, 0, 176},
+                      RangeCase{"PageNegative", false, false, false, 2, 177, 0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(ViewTest, PlaybackDoneMakesPlayAvailable) {
     Load(32, 16);
     Engine().readyToPlay = 0;
