@@ -7,7 +7,9 @@
 void BuildDialog(QDialog* dialog, const res::DialogTemplate& t) {
     dialog->setWindowTitle(QString::fromLatin1(t.caption));
     const QFontMetrics fm(dialog->font());
-    const double ux = fm.averageCharWidth() / 4.0;
+    // Dialog base units: the average width of the 52 letters, and the font's height.
+    const double ux =
+        fm.horizontalAdvance("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz") / 52.0 / 4.0;
     const double uy = fm.height() / 8.0;
     auto rect = [&](const res::DialogControl& c) {
         return QRect(int(c.x * ux), int(c.y * uy), int(c.width * ux), int(c.height * uy));

@@ -17,9 +17,10 @@ CPixloomDoc::CPixloomDoc(CMainFrame* frame, CPixloomView* v) : mainFrame(frame),
 }
 
 CPixloomDoc::~CPixloomDoc() {
-    // The windows may be gone: the thread's last messages must not reach them.
-    engine.viewWindow = nullptr;
+    // Playback ends while the view can still answer the thread; only then is the window
+    // forgotten.
     engine.EndPlayback();
+    engine.viewWindow = nullptr;
     ReleaseLeftFile();
     if (engine.drawDib != nullptr) {
         platform::DrawDibClose(engine.drawDib);

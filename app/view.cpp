@@ -17,6 +17,7 @@ CPixloomView::CPixloomView(QWidget* parent)
       messageWindow(this, [this](unsigned m, platform::WPARAM w,
                                  platform::LPARAM l) { return WindowProc(m, w, l); }),
       canvas(viewport()) {
+    canvas.SetBackground(kBackground);
     setFrameShape(QFrame::NoFrame);
     setFocusPolicy(Qt::NoFocus);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -70,6 +71,20 @@ platform::LRESULT CPixloomView::OnRedrawFrame() {
     }
     if (scrollY + vh > H) {
         vh = H - scrollY;
+    }
+    // Outside the picture the view shows background: where the picture stood before and
+    // stands no more (zoom, sizes, scroll bars), erase now and have it shown.
+    const int drawnWidth = e.dual && e.dualScroll ? 2 * (vw / 2) : vw;
+    const QRect picture(5, 5, std::max(0, z * drawnWidth), std::max(0, z * vh));
+    if (picture != pictureRect) {
+        const QRegion stale = QRegion(pictureRect).subtracted(picture);
+        for (const QRect& r : stale) {
+            OnEraseBkgnd(r);
+        }
+        if (!stale.isEmpty()) {
+            viewport()->update(stale);
+        }
+        pictureRect = picture;
     }
     constexpr unsigned flags = platform::DDF_SAME_HDC | platform::DDF_SAME_DRAW;
     {

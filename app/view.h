@@ -77,6 +77,8 @@ private:
     CPixloomDoc* document = nullptr;
     platform::QtMessageWindow messageWindow;
     platform::QtCanvasTarget canvas;
+    // Where the picture was last drawn, in the view's client coordinates.
+    QRect pictureRect;
     // Set while the view adjusts a bar's value itself, so the bar's signals are not scrolls.
     bool settingBar = false;
 };

@@ -9,7 +9,7 @@ void QtCanvasTarget::Resize(const QSize& size) {
         return;
     }
     QImage next(size.expandedTo(QSize(1, 1)), QImage::Format_RGB32);
-    next.fill(Qt::black);
+    next.fill(background_);
     if (!canvas_.isNull()) {
         QPainter p(&next);
         p.drawImage(0, 0, canvas_);

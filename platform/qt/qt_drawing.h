@@ -15,8 +15,10 @@ public:
 
     // Renders the request into the canvas and repaints that rectangle of the widget now.
     void DrawPicture(const DrawRequest& request) override;
-    // Matches the canvas to the widget's size, keeping what fits.
+    // Matches the canvas to the widget's size, keeping what fits; new parts take the
+    // background colour.
     void Resize(const QSize& size);
+    void SetBackground(QRgb colour) { background_ = colour; }
     // Fills a rectangle of the canvas (background erase).
     void Fill(const QRect& rect, QRgb colour);
     // The canvas, as the widget's paint event shows it.
@@ -31,6 +33,7 @@ private:
     QImage canvas_;
     bool inPaint_ = false;
     bool inRepaint_ = false;
+    QRgb background_ = 0xff000000u;
 };
 
 }  // namespace platform

@@ -446,7 +446,7 @@ TEST_F(ViewerTest, DropsOpenTheMainOrTheSecondSequence) {
 
 // Disabled until the view erases the area that a growing window uncovers: after Zoom the new
 // parts of the view stay black instead of the background colour.
-TEST_F(ViewerTest, DISABLED_ZoomErasesTheViewAroundThePicture) {
+TEST_F(ViewerTest, ZoomErasesTheViewAroundThePicture) {
     const Sequence s = MakeSequence("margins.yuv", 80, 64, 2);
     ASSERT_NO_FATAL_FAILURE(StartViewer({"80", "64", "25", s.path}));
     ASSERT_TRUE(WaitForPicture(Render(s, 1), "frame1"));
