@@ -136,6 +136,34 @@ TEST_F(ShellTest, KorvaFileKeepsItsOwnSizeUnderAPreset) {
     EXPECT_EQ(PictureBytes(Engine()), first);
 }
 
+// The right file shares the left one's layout, header included: it restarts at dataStart.
+TEST_F(ShellTest, KorvaRightFileRestartsAtTheFirstFrame) {
+    auto korva = [&](const std::string& name, uint32_t seed) {
+        std::vector<uint8_t> bytes =
+            testing_support::KorvaHeaderBytes(testing_support::KorvaProgressive(64, 48));
+        for (int i = 0; i < 3; ++i) {
+            const auto f = testing_support::PatternFrame(64 * 48 * 3 / 2, i, seed);
+            bytes.insert(bytes.end(), f.begin(), f.end());
+        }
+        testing_support::WriteBytes(dir.File(name), bytes);
+        return dir.File(name);
+    };
+    const std::string k1 = korva("k1.yuv", 1), k2 = korva("k2.yuv", 2), k3 = korva("k3.yuv", 3);
+    ASSERT_TRUE(StartSized(176, 144));
+    ASSERT_TRUE(Open(k1));
+    const uint64_t first = Engine().dataStart;
+    ASSERT_GT(first, 0u);
+    DualOpen(k2);
+    EXPECT_EQ(Engine().rightFile->GetPosition(), first + uint64_t(Engine().frameBytes));
+    Command(res::ID_SEQ_STEP_FORWARD);
+    ASSERT_TRUE(Open(k3));
+    EXPECT_EQ(Engine().rightFile->GetPosition(), first + uint64_t(Engine().frameBytes));
+    Command(res::ID_SEQ_STEP_FORWARD);
+    Command(res::ID_SIZE_CIF);
+    EXPECT_EQ(Engine().rightFile->GetPosition(), first + uint64_t(Engine().frameBytes));
+    EXPECT_EQ(Frame()->windowTitle(), "k3.yuv  /  k2.yuv");
+}
+
 // ---- Zoom ----------------------------------------------------------------------------------
 
 TEST_F(ShellTest, ZoomMarginsAre15On10Off) {

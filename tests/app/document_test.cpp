@@ -414,6 +414,26 @@ TEST_F(ShellTest, CloseDuringTheWaitForPlaybackIsDeferred) {
     EXPECT_FALSE(Frame()->isVisible());
 }
 
+// A command given while another waits for the playback thread is not run inside it.
+TEST_F(ShellTest, CommandsDuringTheWaitForPlaybackAreNotRun) {
+    ASSERT_TRUE(StartSized(64, 48));
+    ASSERT_TRUE(Open(RawFile("a.yuv", 64, 48, 6)));
+    Frame()->frameRate = 1.0;
+    Command(res::ID_SEQ_PLAY);
+    ASSERT_EQ(Engine().playing, 1);
+    bool ran = false;
+    QTimer::singleShot(0, [&] {
+        ran = true;
+        Frame()->OnCommand(res::ID_SIZE_CIF);
+    });
+    Frame()->OnCommand(res::ID_SIZE_176X120);
+    Settle();
+    EXPECT_TRUE(ran);
+    EXPECT_EQ(Engine().defaultWidth, 176);
+    EXPECT_EQ(Engine().defaultHeight, 120);
+    EXPECT_EQ(Engine().playing, 0);
+}
+
 TEST_F(ShellTest, PlayAtTheEndWithoutLoopDrawsNothingNew) {
     const std::string a = RawFile("a.yuv", 32, 16, 3);
     ASSERT_TRUE(StartSized(32, 16));
