@@ -244,17 +244,20 @@ inline Luma LoadLuma(const uint8_t* y) {
     return {_mm256_and_si256(bytes, Set16(0xFF)), _mm256_srli_epi16(bytes, 8)};
 }
 
+// One block of 32 colour pixels.
+template <bool kStream>
+inline void ColourBlock(uint8_t* out, const Terms& t, const Luma& l) {
+    StoreEvenOdd32<kStream>(
+        out, _mm256_packus_epi16(_mm256_add_epi16(l.even, t.ub), _mm256_sub_epi16(l.even, t.gp)),
+        _mm256_packus_epi16(_mm256_add_epi16(l.even, t.vr), _mm256_add_epi16(l.odd, t.ub)),
+        _mm256_packus_epi16(_mm256_sub_epi16(l.odd, t.gp), _mm256_add_epi16(l.odd, t.vr)));
+}
+
 template <bool kStream>
 void ColourBlocks(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* out, int width,
                   const ColourTables&) {
     for (int j = 0; j < width; j += kBlock) {
-        const Terms t = ChromaTerms(u + j / 2, v + j / 2);
-        const Luma l = LoadLuma(y + j);
-        StoreEvenOdd32<kStream>(
-            out + 3 * j,
-            _mm256_packus_epi16(_mm256_add_epi16(l.even, t.ub), _mm256_sub_epi16(l.even, t.gp)),
-            _mm256_packus_epi16(_mm256_add_epi16(l.even, t.vr), _mm256_add_epi16(l.odd, t.ub)),
-            _mm256_packus_epi16(_mm256_sub_epi16(l.odd, t.gp), _mm256_add_epi16(l.odd, t.vr)));
+        ColourBlock<kStream>(out + 3 * j, ChromaTerms(u + j / 2, v + j / 2), LoadLuma(y + j));
     }
 }
 
@@ -266,17 +269,22 @@ void LumaBlocks(const uint8_t* y, uint8_t* out, int width) {
     }
 }
 
+// One block of 32 chroma-only pixels.
+template <bool kStream>
+inline void ChromaBlock(uint8_t* out, const Terms& t) {
+    const __m256i mid = Set16(128);
+    const __m256i b = _mm256_add_epi16(mid, t.ub);
+    const __m256i g = _mm256_sub_epi16(mid, t.gp);
+    const __m256i r = _mm256_add_epi16(mid, t.vr);
+    const __m256i src[2] = {_mm256_packus_epi16(b, g), _mm256_packus_epi16(r, r)};
+    StoreBgr32<Layout::kPairs2, kStream>(out, src);
+}
+
 template <bool kStream>
 void ChromaBlocks(const uint8_t* u, const uint8_t* v, uint8_t* out, int width,
                   const ColourTables&) {
-    const __m256i mid = Set16(128);
     for (int j = 0; j < width; j += kBlock) {
-        const Terms t = ChromaTerms(u + j / 2, v + j / 2);
-        const __m256i b = _mm256_add_epi16(mid, t.ub);
-        const __m256i g = _mm256_sub_epi16(mid, t.gp);
-        const __m256i r = _mm256_add_epi16(mid, t.vr);
-        const __m256i src[2] = {_mm256_packus_epi16(b, g), _mm256_packus_epi16(r, r)};
-        StoreBgr32<Layout::kPairs2, kStream>(out + 3 * j, src);
+        ChromaBlock<kStream>(out + 3 * j, ChromaTerms(u + j / 2, v + j / 2));
     }
 }
 
@@ -333,26 +341,49 @@ inline __m256i DeltaBytes(__m256i t0, __m256i t1) {
     return _mm256_xor_si256(_mm256_packs_epi16(t0, t1), _mm256_set1_epi8(int8_t(0x80)));
 }
 
+// One block of 32 delta pixels from both sides' terms and luma.
+template <DeltaSteps kSteps, bool kStream>
+inline void ColourDeltaBlock(uint8_t* out, const DeltaConstants& steps, const Terms& tl,
+                             const Luma& ll, const Terms& tr, const Luma& lr) {
+    auto map = [&](__m256i d) { return steps.Map<kSteps>(d); };
+    const __m256i dyEven = _mm256_sub_epi16(ll.even, lr.even);
+    const __m256i dyOdd = _mm256_sub_epi16(ll.odd, lr.odd);
+    const __m256i db = _mm256_sub_epi16(tl.ub, tr.ub);
+    const __m256i dg = _mm256_sub_epi16(tr.gp, tl.gp);
+    const __m256i dr = _mm256_sub_epi16(tl.vr, tr.vr);
+    StoreEvenOdd32<kStream>(
+        out, DeltaBytes(map(_mm256_add_epi16(dyEven, db)), map(_mm256_add_epi16(dyEven, dg))),
+        DeltaBytes(map(_mm256_add_epi16(dyEven, dr)), map(_mm256_add_epi16(dyOdd, db))),
+        DeltaBytes(map(_mm256_add_epi16(dyOdd, dg)), map(_mm256_add_epi16(dyOdd, dr))));
+}
+
 template <DeltaSteps kSteps, bool kStream>
 void ColourDeltaBlocks(const uint8_t* yl, const uint8_t* ul, const uint8_t* vl, const uint8_t* yr,
                        const uint8_t* ur, const uint8_t* vr, uint8_t* out, int width,
                        const ColourTables&, const DeltaTable& delta) {
     const DeltaConstants steps(delta.fixed);
-    auto map = [&](__m256i d) { return steps.Map<kSteps>(d); };
     for (int j = 0; j < width; j += kBlock) {
-        const Terms tl = ChromaTerms(ul + j / 2, vl + j / 2);
-        const Terms tr = ChromaTerms(ur + j / 2, vr + j / 2);
-        const Luma ll = LoadLuma(yl + j), lr = LoadLuma(yr + j);
-        const __m256i dyEven = _mm256_sub_epi16(ll.even, lr.even);
-        const __m256i dyOdd = _mm256_sub_epi16(ll.odd, lr.odd);
-        const __m256i db = _mm256_sub_epi16(tl.ub, tr.ub);
-        const __m256i dg = _mm256_sub_epi16(tr.gp, tl.gp);
-        const __m256i dr = _mm256_sub_epi16(tl.vr, tr.vr);
-        StoreEvenOdd32<kStream>(
-            out + 3 * j,
-            DeltaBytes(map(_mm256_add_epi16(dyEven, db)), map(_mm256_add_epi16(dyEven, dg))),
-            DeltaBytes(map(_mm256_add_epi16(dyEven, dr)), map(_mm256_add_epi16(dyOdd, db))),
-            DeltaBytes(map(_mm256_add_epi16(dyOdd, dg)), map(_mm256_add_epi16(dyOdd, dr))));
+        const int c = j / 2;
+        ColourDeltaBlock<kSteps, kStream>(out + 3 * j, steps, ChromaTerms(ul + c, vl + c),
+                                          LoadLuma(yl + j), ChromaTerms(ur + c, vr + c),
+                                          LoadLuma(yr + j));
+    }
+}
+
+// Both halves of a dual delta row: the left sequence's terms and luma serve both.
+template <DeltaSteps kSteps, bool kStream>
+void ColourWithDeltaBlocks(const uint8_t* yl, const uint8_t* ul, const uint8_t* vl,
+                           const uint8_t* yr, const uint8_t* ur, const uint8_t* vr, uint8_t* left,
+                           uint8_t* right, int width, const ColourTables&,
+                           const DeltaTable& delta) {
+    const DeltaConstants steps(delta.fixed);
+    for (int j = 0; j < width; j += kBlock) {
+        const int c = j / 2;
+        const Terms tl = ChromaTerms(ul + c, vl + c);
+        const Luma ll = LoadLuma(yl + j);
+        ColourBlock<kStream>(left + 3 * j, tl, ll);
+        ColourDeltaBlock<kSteps, kStream>(right + 3 * j, steps, tl, ll, ChromaTerms(ur + c, vr + c),
+                                          LoadLuma(yr + j));
     }
 }
 
@@ -370,18 +401,36 @@ void LumaDeltaBlocks(const uint8_t* yl, const uint8_t* yr, uint8_t* out, int wid
 }
 
 template <DeltaSteps kSteps, bool kStream>
+inline void ChromaDeltaBlock(uint8_t* out, const DeltaConstants& steps, const Terms& tl,
+                             const Terms& tr) {
+    const __m256i b = steps.Map<kSteps>(_mm256_sub_epi16(tl.ub, tr.ub));
+    const __m256i g = steps.Map<kSteps>(_mm256_sub_epi16(tr.gp, tl.gp));
+    const __m256i r = steps.Map<kSteps>(_mm256_sub_epi16(tl.vr, tr.vr));
+    const __m256i src[2] = {DeltaBytes(b, g), DeltaBytes(r, r)};
+    StoreBgr32<Layout::kPairs2, kStream>(out, src);
+}
+
+template <DeltaSteps kSteps, bool kStream>
 void ChromaDeltaBlocks(const uint8_t* ul, const uint8_t* vl, const uint8_t* ur, const uint8_t* vr,
                        uint8_t* out, int width, const ColourTables&, const DeltaTable& delta) {
     const DeltaConstants steps(delta.fixed);
-    auto map = [&](__m256i d) { return steps.Map<kSteps>(d); };
     for (int j = 0; j < width; j += kBlock) {
-        const Terms tl = ChromaTerms(ul + j / 2, vl + j / 2);
-        const Terms tr = ChromaTerms(ur + j / 2, vr + j / 2);
-        const __m256i b = map(_mm256_sub_epi16(tl.ub, tr.ub));
-        const __m256i g = map(_mm256_sub_epi16(tr.gp, tl.gp));
-        const __m256i r = map(_mm256_sub_epi16(tl.vr, tr.vr));
-        const __m256i src[2] = {DeltaBytes(b, g), DeltaBytes(r, r)};
-        StoreBgr32<Layout::kPairs2, kStream>(out + 3 * j, src);
+        const int c = j / 2;
+        ChromaDeltaBlock<kSteps, kStream>(out + 3 * j, steps, ChromaTerms(ul + c, vl + c),
+                                          ChromaTerms(ur + c, vr + c));
+    }
+}
+
+template <DeltaSteps kSteps, bool kStream>
+void ChromaWithDeltaBlocks(const uint8_t* ul, const uint8_t* vl, const uint8_t* ur,
+                           const uint8_t* vr, uint8_t* left, uint8_t* right, int width,
+                           const ColourTables&, const DeltaTable& delta) {
+    const DeltaConstants steps(delta.fixed);
+    for (int j = 0; j < width; j += kBlock) {
+        const int c = j / 2;
+        const Terms tl = ChromaTerms(ul + c, vl + c);
+        ChromaBlock<kStream>(left + 3 * j, tl);
+        ChromaDeltaBlock<kSteps, kStream>(right + 3 * j, steps, tl, ChromaTerms(ur + c, vr + c));
     }
 }
 
@@ -406,6 +455,21 @@ constexpr simd::DeltaVersions<RowChromaDeltaFn> kChromaDelta = {
     ChromaDeltaBlocks<DeltaSteps::kShiftAfter, kStream>,
     ChromaDeltaBlocks<DeltaSteps::kTwoPart, kStream>,
     ChromaDeltaBlocks<DeltaSteps::kTwoPartExceptions, kStream>};
+
+template <bool kStream>
+constexpr simd::DeltaVersions<RowColourWithDeltaFn> kColourWithDelta = {
+    ColourWithDeltaBlocks<DeltaSteps::kLinear, kStream>,
+    ColourWithDeltaBlocks<DeltaSteps::kShiftBefore, kStream>,
+    ColourWithDeltaBlocks<DeltaSteps::kShiftAfter, kStream>,
+    ColourWithDeltaBlocks<DeltaSteps::kTwoPart, kStream>,
+    ColourWithDeltaBlocks<DeltaSteps::kTwoPartExceptions, kStream>};
+template <bool kStream>
+constexpr simd::DeltaVersions<RowChromaWithDeltaFn> kChromaWithDelta = {
+    ChromaWithDeltaBlocks<DeltaSteps::kLinear, kStream>,
+    ChromaWithDeltaBlocks<DeltaSteps::kShiftBefore, kStream>,
+    ChromaWithDeltaBlocks<DeltaSteps::kShiftAfter, kStream>,
+    ChromaWithDeltaBlocks<DeltaSteps::kTwoPart, kStream>,
+    ChromaWithDeltaBlocks<DeltaSteps::kTwoPartExceptions, kStream>};
 
 // --- KORVA paths: double precision, each product and sum rounded on its own as in the scalar
 // kernel. The limit to 0..255 and truncation are cvttpd followed by saturating packs: the
@@ -601,6 +665,25 @@ void StreamChromaDelta(const uint8_t* ul, const uint8_t* vl, const uint8_t* ur, 
     _mm_sfence();
 }
 
+template <RowColourWithDeltaFn kRegular, RowColourWithDeltaFn kStreaming>
+void StreamColourWithDelta(const uint8_t* yl, const uint8_t* ul, const uint8_t* vl,
+                           const uint8_t* yr, const uint8_t* ur, const uint8_t* vr, uint8_t* left,
+                           uint8_t* right, int width, const ColourTables& t,
+                           const DeltaTable& delta) {
+    (Aligned32(left) && Aligned32(right) ? kStreaming : kRegular)(yl, ul, vl, yr, ur, vr, left,
+                                                                  right, width, t, delta);
+    _mm_sfence();
+}
+
+template <RowChromaWithDeltaFn kRegular, RowChromaWithDeltaFn kStreaming>
+void StreamChromaWithDelta(const uint8_t* ul, const uint8_t* vl, const uint8_t* ur,
+                           const uint8_t* vr, uint8_t* left, uint8_t* right, int width,
+                           const ColourTables& t, const DeltaTable& delta) {
+    (Aligned32(left) && Aligned32(right) ? kStreaming : kRegular)(ul, vl, ur, vr, left, right,
+                                                                  width, t, delta);
+    _mm_sfence();
+}
+
 template <bool kStream>
 constexpr RowColourFn kColour = simd::ColourAny<kBlock, ColourBlocks<kStream>>;
 template <bool kStream>
@@ -613,6 +696,15 @@ template <bool kStream>
 constexpr RowLumaDeltaFn kLumaDeltaAny = simd::LumaDeltaAny<kBlock, kLumaDelta<kStream>>;
 template <bool kStream>
 constexpr RowChromaDeltaFn kChromaDeltaAny = simd::ChromaDeltaAny<kBlock, kChromaDelta<kStream>>;
+
+template <bool kStream>
+constexpr RowColourWithDeltaFn kColourWithDeltaAny =
+    simd::ColourWithDeltaAny<kBlock, kColour<kStream>, kColourDeltaAny<kStream>,
+                             kColourWithDelta<kStream>>;
+template <bool kStream>
+constexpr RowChromaWithDeltaFn kChromaWithDeltaAny =
+    simd::ChromaWithDeltaAny<kBlock, kChroma<kStream>, kChromaDeltaAny<kStream>,
+                             kChromaWithDelta<kStream>>;
 
 constexpr RowKorvaFn kKorva =
     simd::KorvaAny<kKorvaBlock, KorvaSeparateBlocks, KorvaMultiplexedBlocks, kLuma<false>>;
@@ -632,6 +724,8 @@ constinit const ConversionKernels kAvx2Kernels = {
     kChromaDeltaAny<false>,
     kKorva,
     kKorvaDelta,
+    kColourWithDeltaAny<false>,
+    kChromaWithDeltaAny<false>,
 };
 
 constinit const ConversionKernels kAvx2StreamingKernels = {
@@ -644,6 +738,8 @@ constinit const ConversionKernels kAvx2StreamingKernels = {
     StreamChromaDelta<kChromaDeltaAny<false>, kChromaDeltaAny<true>>,
     kKorva,
     kKorvaDelta,
+    StreamColourWithDelta<kColourWithDeltaAny<false>, kColourWithDeltaAny<true>>,
+    StreamChromaWithDelta<kChromaWithDeltaAny<false>, kChromaWithDeltaAny<true>>,
 };
 
 }  // namespace engine

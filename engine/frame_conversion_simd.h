@@ -156,6 +156,67 @@ void ChromaDeltaAny(const uint8_t* ul, const uint8_t* vl, const uint8_t* ur, con
     }
 }
 
+// Both halves of a dual delta row. kFused converts whole blocks of both halves at once, for a
+// scale with an exact form that is not negated; otherwise the row goes to the two row kernels
+// kColour and kDelta (Any wrappers).
+template <int kBlock, RowColourFn kColour, RowColourDeltaFn kDelta,
+          const DeltaVersions<RowColourWithDeltaFn>& kFused>
+void ColourWithDeltaAny(const uint8_t* yl, const uint8_t* ul, const uint8_t* vl, const uint8_t* yr,
+                        const uint8_t* ur, const uint8_t* vr, uint8_t* left, uint8_t* right,
+                        int width, const ColourTables& t, const DeltaTable& delta) {
+    const DeltaFixedPoint& f = delta.fixed;
+    const int n = f.exact && !f.negate ? width & ~(kBlock - 1) : 0;
+    if (n == 0) {
+        kColour(yl, ul, vl, left, width, t);
+        kDelta(yl, ul, vl, yr, ur, vr, right, width, t, delta);
+        return;
+    }
+    VersionFor(kFused, f)(yl, ul, vl, yr, ur, vr, left, right, n, t, delta);
+    if (width > n) {
+        const int c = n / 2;
+        ConvertRowColour_C(yl + n, ul + c, vl + c, left + 3 * n, width - n, t);
+        ConvertRowColourDelta_C(yl + n, ul + c, vl + c, yr + n, ur + c, vr + c, right + 3 * n,
+                                width - n, t, delta);
+    }
+}
+
+template <int kBlock, RowChromaFn kChroma, RowChromaDeltaFn kDelta,
+          const DeltaVersions<RowChromaWithDeltaFn>& kFused>
+void ChromaWithDeltaAny(const uint8_t* ul, const uint8_t* vl, const uint8_t* ur, const uint8_t* vr,
+                        uint8_t* left, uint8_t* right, int width, const ColourTables& t,
+                        const DeltaTable& delta) {
+    const DeltaFixedPoint& f = delta.fixed;
+    const int n = f.exact && !f.negate ? width & ~(kBlock - 1) : 0;
+    if (n == 0) {
+        kChroma(ul, vl, left, width, t);
+        kDelta(ul, vl, ur, vr, right, width, t, delta);
+        return;
+    }
+    VersionFor(kFused, f)(ul, vl, ur, vr, left, right, n, t, delta);
+    if (width > n) {
+        const int c = n / 2;
+        ConvertRowChroma_C(ul + c, vl + c, left + 3 * n, width - n, t);
+        ConvertRowChromaDelta_C(ul + c, vl + c, ur + c, vr + c, right + 3 * n, width - n, t, delta);
+    }
+}
+
+// The two halves one after the other, for kernel sets without fused kernels.
+template <RowColourFn kColour, RowColourDeltaFn kDelta>
+void ColourThenDelta(const uint8_t* yl, const uint8_t* ul, const uint8_t* vl, const uint8_t* yr,
+                     const uint8_t* ur, const uint8_t* vr, uint8_t* left, uint8_t* right, int width,
+                     const ColourTables& t, const DeltaTable& delta) {
+    kColour(yl, ul, vl, left, width, t);
+    kDelta(yl, ul, vl, yr, ur, vr, right, width, t, delta);
+}
+
+template <RowChromaFn kChroma, RowChromaDeltaFn kDelta>
+void ChromaThenDelta(const uint8_t* ul, const uint8_t* vl, const uint8_t* ur, const uint8_t* vr,
+                     uint8_t* left, uint8_t* right, int width, const ColourTables& t,
+                     const DeltaTable& delta) {
+    kChroma(ul, vl, left, width, t);
+    kDelta(ul, vl, ur, vr, right, width, t, delta);
+}
+
 // KORVA kernels for one chroma layout: separate planes (step 1) or multiplexed U/V (step 2).
 using KorvaBlockFn = void (*)(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* out,
                               int width);

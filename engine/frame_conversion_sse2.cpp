@@ -438,20 +438,27 @@ void KorvaDeltaMultiplexedBlocks(const uint8_t* yl, const uint8_t* ul, const uin
     });
 }
 
+constexpr RowColourFn kColour = simd::ColourAny<kBlock, ColourBlocks>;
+constexpr RowChromaFn kChroma = simd::ChromaAny<kBlock, ChromaBlocks>;
+constexpr RowColourDeltaFn kColourDeltaAny = simd::ColourDeltaAny<kBlock, kColourDelta>;
+constexpr RowChromaDeltaFn kChromaDeltaAny = simd::ChromaDeltaAny<kBlock, kChromaDelta>;
+
 }  // namespace
 
 constinit const ConversionKernels kSse2Kernels = {
     "sse2",
-    simd::ColourAny<kBlock, ColourBlocks>,
+    kColour,
     simd::LumaAny<kBlock, LumaBlocks>,
-    simd::ChromaAny<kBlock, ChromaBlocks>,
-    simd::ColourDeltaAny<kBlock, kColourDelta>,
+    kChroma,
+    kColourDeltaAny,
     simd::LumaDeltaAny<kBlock, kLumaDelta>,
-    simd::ChromaDeltaAny<kBlock, kChromaDelta>,
+    kChromaDeltaAny,
     simd::KorvaAny<kBlock, KorvaSeparateBlocks, KorvaMultiplexedBlocks,
                    simd::LumaAny<kBlock, LumaBlocks>>,
     simd::KorvaDeltaAny<kBlock, KorvaDeltaSeparateBlocks, KorvaDeltaMultiplexedBlocks,
                         KorvaDeltaNoChromaBlocks>,
+    simd::ColourThenDelta<kColour, kColourDeltaAny>,
+    simd::ChromaThenDelta<kChroma, kChromaDeltaAny>,
 };
 
 }  // namespace engine

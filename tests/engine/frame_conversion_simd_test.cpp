@@ -182,6 +182,20 @@ void ExpectSameRow(int width, Edge edge, const std::function<void(uint8_t*)>& sc
     }
 }
 
+// The same for kernels that write two rows (the halves of a dual row).
+void ExpectSameRows(int width, Edge edge, const std::function<void(uint8_t*, uint8_t*)>& scalar,
+                    const std::function<void(uint8_t*, uint8_t*)>& vector,
+                    const std::string& what) {
+    std::vector<uint8_t> left(size_t(width) * 3, 0x5A), right(size_t(width) * 3, 0xA5);
+    scalar(left.data(), right.data());
+    std::mt19937 rng{uint32_t(width)};
+    GuardedBytes outLeft(Random(size_t(width) * 3, rng), edge);
+    GuardedBytes outRight(Random(size_t(width) * 3, rng), edge);
+    vector(outLeft.data(), outRight.data());
+    EXPECT_EQ(outLeft.bytes(), left) << what << ", left half";
+    EXPECT_EQ(outRight.bytes(), right) << what << ", right half";
+}
+
 class SimdKernelsTest : public ::testing::TestWithParam<KernelSet> {
 protected:
     const ConversionKernels& simd() const { return *GetParam().kernels; }
@@ -454,6 +468,30 @@ TEST_P(SimdKernelsTest, DeltaRowsForEveryKindOfScale) {
                                                r.gvr.data(), out, w, t, delta);
                         },
                         DeltaCase("chroma delta", w, edge, s, close));
+                    ExpectSameRows(
+                        w, edge,
+                        [&](uint8_t* left, uint8_t* right) {
+                            scalar().colourWithDelta(r.yl.data(), r.ul.data(), r.vl.data(),
+                                                     r.yr.data(), r.ur.data(), r.vr.data(), left,
+                                                     right, w, t, delta);
+                        },
+                        [&](uint8_t* left, uint8_t* right) {
+                            simd().colourWithDelta(r.gyl.data(), r.gul.data(), r.gvl.data(),
+                                                   r.gyr.data(), r.gur.data(), r.gvr.data(), left,
+                                                   right, w, t, delta);
+                        },
+                        DeltaCase("colour with delta", w, edge, s, close));
+                    ExpectSameRows(
+                        w, edge,
+                        [&](uint8_t* left, uint8_t* right) {
+                            scalar().chromaWithDelta(r.ul.data(), r.vl.data(), r.ur.data(),
+                                                     r.vr.data(), left, right, w, t, delta);
+                        },
+                        [&](uint8_t* left, uint8_t* right) {
+                            simd().chromaWithDelta(r.gul.data(), r.gvl.data(), r.gur.data(),
+                                                   r.gvr.data(), left, right, w, t, delta);
+                        },
+                        DeltaCase("chroma with delta", w, edge, s, close));
                 }
             }
         }
