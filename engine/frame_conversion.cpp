@@ -127,6 +127,21 @@ void ConvertRowChromaDelta_C(const uint8_t* ul, const uint8_t* vl, const uint8_t
     }
 }
 
+void ConvertRowColourWithDelta_C(const uint8_t* yl, const uint8_t* ul, const uint8_t* vl,
+                                 const uint8_t* yr, const uint8_t* ur, const uint8_t* vr,
+                                 uint8_t* left, uint8_t* right, int width, const ColourTables& t,
+                                 const DeltaTable& delta) {
+    ConvertRowColour_C(yl, ul, vl, left, width, t);
+    ConvertRowColourDelta_C(yl, ul, vl, yr, ur, vr, right, width, t, delta);
+}
+
+void ConvertRowChromaWithDelta_C(const uint8_t* ul, const uint8_t* vl, const uint8_t* ur,
+                                 const uint8_t* vr, uint8_t* left, uint8_t* right, int width,
+                                 const ColourTables& t, const DeltaTable& delta) {
+    ConvertRowChroma_C(ul, vl, left, width, t);
+    ConvertRowChromaDelta_C(ul, vl, ur, vr, right, width, t, delta);
+}
+
 void ConvertRowKorva_C(const uint8_t* y, const uint8_t* u, const uint8_t* v, int chromaStep,
                        uint8_t* out, int width) {
     for (int j = 0; j < width; ++j) {
@@ -166,6 +181,8 @@ const ConversionKernels& ScalarKernels() {
         ConvertRowChromaDelta_C,
         ConvertRowKorva_C,
         ConvertRowKorvaDelta_C,
+        ConvertRowColourWithDelta_C,
+        ConvertRowChromaWithDelta_C,
     };
     return kernels;
 }
@@ -195,7 +212,7 @@ namespace {
 enum class RawPath { kColour, kLuma, kChroma };
 
 // Pictures of at least this many bytes are written with the streaming kernels.
-constexpr size_t kStreamingBytes = size_t(16) << 20;
+constexpr size_t kStreamingBytes = size_t(8) << 20;
 
 // Rows of pixels pixels each that make a band worth a thread of its own.
 int BandRows(int pixels) {
@@ -323,6 +340,18 @@ int CSequenceDisplay::ConvertFrame() {
             const uint8_t *yl = L + yPos, *ul = L + uPlane + cPos, *vl = L + vPlane + cPos;
             uint8_t* left = out + size_t(r) * rowBytes;
             uint8_t* right = left + halfBytes;
+            const uint8_t* yr = dual ? R + yPos : nullptr;
+            const uint8_t* ur = dual ? R + uPlane + cPos : nullptr;
+            const uint8_t* vr = dual ? R + vPlane + cPos : nullptr;
+            // Both halves at once where they share the left sequence's work.
+            if (delta && path == RawPath::kColour) {
+                k.colourWithDelta(yl, ul, vl, yr, ur, vr, left, right, width, t, deltaTable);
+                continue;
+            }
+            if (delta && path == RawPath::kChroma) {
+                k.chromaWithDelta(ul, vl, ur, vr, left, right, width, t, deltaTable);
+                continue;
+            }
             switch (path) {
                 case RawPath::kLuma:
                     k.luma(yl, left, width);
@@ -335,19 +364,16 @@ int CSequenceDisplay::ConvertFrame() {
                     break;
             }
             if (dual) {
-                const uint8_t *yr = R + yPos, *ur = R + uPlane + cPos, *vr = R + vPlane + cPos;
                 switch (path) {
                     case RawPath::kLuma:
                         delta ? k.lumaDelta(yl, yr, right, width, deltaTable)
                               : k.luma(yr, right, width);
                         break;
                     case RawPath::kChroma:
-                        delta ? k.chromaDelta(ul, vl, ur, vr, right, width, t, deltaTable)
-                              : k.chroma(ur, vr, right, width, t);
+                        k.chroma(ur, vr, right, width, t);
                         break;
                     case RawPath::kColour:
-                        delta ? k.colourDelta(yl, ul, vl, yr, ur, vr, right, width, t, deltaTable)
-                              : k.colour(yr, ur, vr, right, width, t);
+                        k.colour(yr, ur, vr, right, width, t);
                         break;
                 }
             }

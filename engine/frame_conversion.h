@@ -46,6 +46,15 @@ using RowLumaDeltaFn = void (*)(const uint8_t* yl, const uint8_t* yr, uint8_t* o
 using RowChromaDeltaFn = void (*)(const uint8_t* ul, const uint8_t* vl, const uint8_t* ur,
                                   const uint8_t* vr, uint8_t* out, int width, const ColourTables& t,
                                   const DeltaTable& delta);
+// Both halves of a dual delta row: the left sequence into left, as the colour (or chroma)
+// kernel writes it, and the delta picture into right, as the delta kernel writes it.
+using RowColourWithDeltaFn = void (*)(const uint8_t* yl, const uint8_t* ul, const uint8_t* vl,
+                                      const uint8_t* yr, const uint8_t* ur, const uint8_t* vr,
+                                      uint8_t* left, uint8_t* right, int width,
+                                      const ColourTables& t, const DeltaTable& delta);
+using RowChromaWithDeltaFn = void (*)(const uint8_t* ul, const uint8_t* vl, const uint8_t* ur,
+                                      const uint8_t* vr, uint8_t* left, uint8_t* right, int width,
+                                      const ColourTables& t, const DeltaTable& delta);
 // KORVA rows in double precision. chromaStep is 1 for separate planes (u and v point into
 // their planes) and 2 for multiplexed U/V (v = u + 1). Null u and v mean a file without
 // chroma, shown as u = v = 0.
@@ -68,6 +77,13 @@ void ConvertRowLumaDelta_C(const uint8_t* yl, const uint8_t* yr, uint8_t* out, i
 void ConvertRowChromaDelta_C(const uint8_t* ul, const uint8_t* vl, const uint8_t* ur,
                              const uint8_t* vr, uint8_t* out, int width, const ColourTables& t,
                              const DeltaTable& delta);
+void ConvertRowColourWithDelta_C(const uint8_t* yl, const uint8_t* ul, const uint8_t* vl,
+                                 const uint8_t* yr, const uint8_t* ur, const uint8_t* vr,
+                                 uint8_t* left, uint8_t* right, int width, const ColourTables& t,
+                                 const DeltaTable& delta);
+void ConvertRowChromaWithDelta_C(const uint8_t* ul, const uint8_t* vl, const uint8_t* ur,
+                                 const uint8_t* vr, uint8_t* left, uint8_t* right, int width,
+                                 const ColourTables& t, const DeltaTable& delta);
 void ConvertRowKorva_C(const uint8_t* y, const uint8_t* u, const uint8_t* v, int chromaStep,
                        uint8_t* out, int width);
 void ConvertRowKorvaDelta_C(const uint8_t* yl, const uint8_t* ul, const uint8_t* vl,
@@ -84,6 +100,8 @@ struct ConversionKernels {
     RowChromaDeltaFn chromaDelta;
     RowKorvaFn korva;
     RowKorvaDeltaFn korvaDelta;
+    RowColourWithDeltaFn colourWithDelta;
+    RowChromaWithDeltaFn chromaWithDelta;
 };
 
 // The scalar kernels.
