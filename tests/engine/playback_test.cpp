@@ -212,9 +212,12 @@ protected:
         std::vector<std::string> t;
         for (size_t i = from; i < shown.size(); ++i) {
             const Shown& s = shown[i];
-            std::string e = std::to_string(s.counter) + ":" + std::to_string(s.left);
+            std::string e = std::to_string(s.counter);
+            e += ':';
+            e += std::to_string(s.left);
             if (s.right != 0) {
-                e += "/" + std::to_string(s.right);
+                e += '/';
+                e += std::to_string(s.right);
             }
             t.push_back(e);
         }
