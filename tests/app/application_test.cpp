@@ -264,7 +264,10 @@ TEST_F(ShellTest, RecentFilesKeepTenNewestFirstAcrossRuns) {
     ASSERT_TRUE(Start());
     std::vector<std::string> paths;
     for (int i = 0; i < 12; ++i) {
-        paths.push_back(RawFile("r" + std::to_string(i) + ".yuv", 16, 16, 1, uint32_t(i + 1)));
+        std::string name = "r";
+        name += std::to_string(i);
+        name += ".yuv";
+        paths.push_back(RawFile(name, 16, 16, 1, uint32_t(i + 1)));
         ASSERT_TRUE(Open(paths.back()));
     }
     ASSERT_EQ(app->RecentFiles().size(), 10);
