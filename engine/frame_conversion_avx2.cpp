@@ -1,10 +1,9 @@
 // AVX2 kernels of the frame conversion. This file alone is compiled with -mavx2; nothing here
-// may run before DetectCpuLevel has reported AVX2, and everything but the kernel table has
+// may run before DetectCpuLevel has reported AVX2, and everything but the kernel tables has
 // internal linkage so that no AVX2 copy of a shared inline function can leak into other code.
 #include <immintrin.h>
 
 #include <cstdint>
-#include <cstring>
 
 #include "engine/frame_conversion_simd.h"
 
