@@ -33,6 +33,15 @@ void BackToShownFrame(platform::CFile* file, FrameBuffer& buffer, uint64_t end, 
     file->Seek(int64_t(end), platform::CFile::begin);
 }
 
+// Lets the system read the next frame of each file from the disk while this one is converted
+// and shown.
+void HintNextFrame(CSequenceDisplay* d) {
+    d->leftFile->HintNext(uint32_t(d->frameBytes));
+    if (d->dual) {
+        d->rightFile->HintNext(uint32_t(d->frameBytes));
+    }
+}
+
 }  // namespace
 
 FrameValues& CSequenceDisplay::Values() {
@@ -55,6 +64,7 @@ unsigned PlaybackThreadProc(CSequenceDisplay* d) {
         bool ended = false;
         {
             std::lock_guard<std::mutex> lock(d->frameLock);
+            platform::FrameTimer timer(d->frameTimes);
             const uint32_t frameBytes = uint32_t(d->frameBytes);
             const bool dual = d->dual != 0;
             // Just after the frame on screen.
@@ -91,7 +101,10 @@ unsigned PlaybackThreadProc(CSequenceDisplay* d) {
                 }
             }
             if (!ended) {
+                HintNextFrame(d);
+                timer.ReadDone();
                 d->ConvertFrame();
+                timer.ConvertDone();
             }
         }
         if (ended) {
@@ -177,6 +190,7 @@ void CSequenceDisplay::Rewind() {
     }
     {
         std::lock_guard<std::mutex> lock(frameLock);
+        platform::FrameTimer timer(frameTimes);
         leftFile->Seek(int64_t(dataStart), platform::CFile::begin);
         ReadLeftFrame();
         if (dual) {
@@ -184,7 +198,9 @@ void CSequenceDisplay::Rewind() {
             ReadRightFrame();
         }
         Values().frameCounter = 1;
+        timer.ReadDone();
         ConvertFrame();
+        timer.ConvertDone();
     }
     platform::SendMessage(viewWindow, WM_REDRAW_FRAME);
 }
@@ -195,6 +211,7 @@ void CSequenceDisplay::StepForward() {
     }
     {
         std::lock_guard<std::mutex> lock(frameLock);
+        platform::FrameTimer timer(frameTimes);
         const uint32_t fb = uint32_t(frameBytes);
         const uint64_t shownL = leftFile->GetPosition();
         const uint32_t nL = ReadLeftFrame();
@@ -212,7 +229,10 @@ void CSequenceDisplay::StepForward() {
             }
         }
         ++Values().frameCounter;
+        HintNextFrame(this);
+        timer.ReadDone();
         ConvertFrame();
+        timer.ConvertDone();
     }
     platform::SendMessage(viewWindow, WM_REDRAW_FRAME);
 }
@@ -223,6 +243,7 @@ void CSequenceDisplay::StepBackward() {
     }
     {
         std::lock_guard<std::mutex> lock(frameLock);
+        platform::FrameTimer timer(frameTimes);
         // Measured from the first frame, so a KORVA header is never read as a frame.
         const uint64_t least = dataStart + 2 * uint64_t(frameBytes);
         if (leftFile->GetPosition() < least) {
@@ -238,7 +259,9 @@ void CSequenceDisplay::StepBackward() {
             ReadRightFrame();
         }
         --Values().frameCounter;
+        timer.ReadDone();
         ConvertFrame();
+        timer.ConvertDone();
     }
     platform::SendMessage(viewWindow, WM_REDRAW_FRAME);
 }

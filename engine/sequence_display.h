@@ -15,6 +15,7 @@
 #include "platform/command_ui.h"
 #include "platform/events.h"
 #include "platform/file_access.h"
+#include "platform/frame_trace.h"
 #include "platform/messages.h"
 #include "platform/picture_drawing.h"
 
@@ -155,6 +156,8 @@ public:
     std::mutex frameLock;
     // The playback schedule's time; the system clock unless a test puts in its own.
     platform::Clock* clock = &platform::SystemClock();
+    // Read and convert times of the frame last handed to the view, for the frame trace.
+    platform::FrameTimes frameTimes;
 
     // Closes and destroys the right file.
     void CloseRightFile();

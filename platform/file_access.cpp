@@ -85,6 +85,13 @@ void CFile::HintSequential() {
     }
 }
 
+void CFile::HintNext(uint32_t count) {
+    if (fd_ >= 0 && count > 0) {
+        ::posix_fadvise(fd_, static_cast<off_t>(position_), static_cast<off_t>(count),
+                        POSIX_FADV_WILLNEED);
+    }
+}
+
 void CFile::Close() {
     if (fd_ >= 0) {
         ::close(fd_);

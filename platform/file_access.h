@@ -37,6 +37,9 @@ public:
     bool IsOpen() const { return fd_ >= 0; }
     // Tells the system that reads go forward from here, so cold files stream.
     void HintSequential();
+    // Tells the system that count bytes from the current position are read next, so it can
+    // start reading them while the caller works. Only a hint: nothing is read or kept here.
+    void HintNext(uint32_t count);
     void Close();
 
 private:

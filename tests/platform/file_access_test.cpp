@@ -143,6 +143,7 @@ TEST(CFile, NeverWritesTheFile) {
         f.Seek(5000, CFile::begin);
         f.Read(buf.data(), 1000);
         f.HintSequential();
+        f.HintNext(1000);
         f.Close();
         CFile g;
         ASSERT_TRUE(g.Open(path));
@@ -156,6 +157,27 @@ TEST(CFile, NeverWritesTheFile) {
     std::ifstream in(path, std::ios::binary);
     std::vector<uint8_t> now((std::istreambuf_iterator<char>(in)), {});
     EXPECT_EQ(now, bytes);
+}
+
+TEST(CFile, HintsMoveNothing) {
+    TempDir dir;
+    const std::string path = dir.File("hint.yuv");
+    const auto bytes = Counting(3000);
+    WriteBytes(path, bytes);
+    CFile f;
+    f.HintNext(100);  // closed: nothing to hint
+    ASSERT_TRUE(f.Open(path));
+    std::vector<uint8_t> buf(1000);
+    f.HintSequential();
+    f.HintNext(1000);
+    EXPECT_EQ(f.GetPosition(), 0u);
+    EXPECT_EQ(f.Read(buf.data(), 1000), 1000u);
+    f.Seek(2500, CFile::begin);
+    f.HintNext(1000);  // reaches past the end
+    f.HintNext(0);
+    EXPECT_EQ(f.GetPosition(), 2500u);
+    EXPECT_EQ(f.Read(buf.data(), 1000), 500u);
+    EXPECT_TRUE(std::equal(buf.begin(), buf.begin() + 500, bytes.begin() + 2500));
 }
 
 TEST(CFile, SeesAFileThatAnotherProgramChanges) {
