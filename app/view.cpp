@@ -17,7 +17,6 @@ CPixloomView::CPixloomView(QWidget* parent)
       messageWindow(this, [this](unsigned m, platform::WPARAM w,
                                  platform::LPARAM l) { return WindowProc(m, w, l); }),
       canvas(viewport()) {
-    canvas.SetBackground(kBackground);
     setFrameShape(QFrame::NoFrame);
     setFocusPolicy(Qt::NoFocus);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -32,6 +31,13 @@ CPixloomView::CPixloomView(QWidget* parent)
             [this](int action) { OnScrollAction(Qt::Horizontal, action); });
     connect(verticalScrollBar(), &QAbstractSlider::actionTriggered, this,
             [this](int action) { OnScrollAction(Qt::Vertical, action); });
+}
+
+void CPixloomView::SetDocument(CPixloomDoc* doc) {
+    document = doc;
+    if (document != nullptr) {
+        document->engine.frameTimes.enabled = trace != nullptr;
+    }
 }
 
 platform::LRESULT CPixloomView::WindowProc(unsigned message, platform::WPARAM, platform::LPARAM) {
@@ -57,6 +63,7 @@ platform::LRESULT CPixloomView::OnRedrawFrame() {
         platform::AfxMessageBox("pDoc is NULL");
         return 0;
     }
+    const int64_t drawStart = trace ? platform::MonotonicMicros() : 0;
     engine::CSequenceDisplay& e = document->engine;
     const int z = e.zoom ? 2 : 1;
     const int d = e.dual ? 2 : 1;
@@ -101,6 +108,12 @@ platform::LRESULT CPixloomView::OnRedrawFrame() {
                                   e.rgbBuffer.data(), scrollX, scrollY, vw, vh, flags);
         }
     }
+    if (trace) {
+        canvas.WaitUntilShown();
+        const int64_t shown = platform::MonotonicMicros();
+        trace->Write(e.Values().frameCounter, shown, e.frameTimes.readMicros.exchange(-1),
+                     e.frameTimes.convertMicros.exchange(-1), shown - drawStart);
+    }
     if (auto* frame = dynamic_cast<CMainFrame*>(e.mainFrame)) {
         frame->UpdateStatusBar();
     }
@@ -120,15 +133,12 @@ void CPixloomView::OnEraseBkgnd(const QRect& clip) {
 }
 
 void CPixloomView::paintEvent(QPaintEvent* e) {
-    canvas.Resize(viewport()->size());
-    if (!canvas.InRepaint()) {
-        OnEraseBkgnd(e->rect());
-        canvas.SetInPaint(true);
-        OnDraw();
-        canvas.SetInPaint(false);
-    }
+    // Exposure and updates: background, then the picture, drawn into this paint's device.
     QPainter painter(viewport());
-    painter.drawImage(e->rect(), canvas.canvas(), e->rect());
+    canvas.BeginPaint(painter, e->rect());
+    OnEraseBkgnd(e->rect());
+    OnDraw();
+    canvas.EndPaint();
 }
 
 bool CPixloomView::viewportEvent(QEvent* e) {
@@ -136,7 +146,6 @@ bool CPixloomView::viewportEvent(QEvent* e) {
     // out for it once Qt has finished (event, HideBothScrollBars), as a bar shown or hidden
     // at this point would be undone by the rest of Qt's layout.
     if (e->type() == QEvent::Resize) {
-        canvas.Resize(viewport()->size());
         return true;
     }
     // Wheel and key scrolling go through the bars' actions like clicks on them do.
@@ -149,7 +158,6 @@ bool CPixloomView::event(QEvent* e) {
     // Qt has placed the bars and the client area for the view's new size (or style): the
     // client size is the size message's.
     if (e->type() == QEvent::Resize || viewport()->size() != before) {
-        canvas.Resize(viewport()->size());
         OnSize(viewport()->width(), viewport()->height());
     }
     return result;

@@ -5,7 +5,9 @@
 #pragma once
 
 #include <QAbstractScrollArea>
+#include <memory>
 
+#include "platform/frame_trace.h"
 #include "platform/qt/qt_drawing.h"
 #include "platform/qt/qt_messages.h"
 
@@ -34,7 +36,8 @@ class CPixloomView : public QAbstractScrollArea {
 public:
     CPixloomView(QWidget* parent);
 
-    void SetDocument(CPixloomDoc* doc) { document = doc; }
+    // Also switches the engine's frame times on while a frame trace is written.
+    void SetDocument(CPixloomDoc* doc);
     CPixloomDoc* GetDocument() const { return document; }
     platform::MessageWindow* MessageWindow() { return &messageWindow; }
     platform::QtCanvasTarget* Canvas() { return &canvas; }
@@ -77,6 +80,8 @@ private:
     CPixloomDoc* document = nullptr;
     platform::QtMessageWindow messageWindow;
     platform::QtCanvasTarget canvas;
+    // The frame trace (PIXLOOM_TRACE), or null.
+    std::unique_ptr<platform::FrameTrace> trace = platform::FrameTrace::FromEnvironment();
     // Where the picture was last drawn, in the view's client coordinates.
     QRect pictureRect;
     // Set while the view adjusts a bar's value itself, so the bar's signals are not scrolls.

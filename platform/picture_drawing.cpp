@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/picture_rows.h"
+
 namespace platform {
 
 struct DrawDib {
@@ -95,31 +97,7 @@ bool DrawDibDraw(HDRAWDIB drawDib, HDC dc, int xDst, int yDst, int dxDst, int dy
 
 void RenderRequest(const DrawRequest& r, uint32_t* surface, int stride, int surfaceWidth,
                    int surfaceHeight) {
-    const size_t rowBytes = static_cast<size_t>(r.pictureWidth) * 3;
-    for (int sy = 0; sy < r.srcH; ++sy) {
-        // Rows are bottom-up: picture line y is memory row height - 1 - y.
-        const int line = r.srcY + sy;
-        const uint8_t* src = r.bits + static_cast<size_t>(r.pictureHeight - 1 - line) * rowBytes +
-                             static_cast<size_t>(r.srcX) * 3;
-        for (int ry = 0; ry < r.scaleY; ++ry) {
-            const int dy = r.dstY + sy * r.scaleY + ry;
-            if (dy < 0 || dy >= surfaceHeight) {
-                continue;
-            }
-            uint32_t* out = surface + static_cast<size_t>(dy) * stride;
-            for (int sx = 0; sx < r.srcW; ++sx) {
-                const uint8_t* p = src + static_cast<size_t>(sx) * 3;
-                const uint32_t argb =
-                    0xff000000u | (uint32_t(p[2]) << 16) | (uint32_t(p[1]) << 8) | uint32_t(p[0]);
-                for (int rx = 0; rx < r.scaleX; ++rx) {
-                    const int dx = r.dstX + sx * r.scaleX + rx;
-                    if (dx >= 0 && dx < surfaceWidth) {
-                        out[dx] = argb;
-                    }
-                }
-            }
-        }
-    }
+    RenderRequestWith(PictureRows(), r, surface, stride, surfaceWidth, surfaceHeight);
 }
 
 MemoryDrawTarget::MemoryDrawTarget(int w, int h)

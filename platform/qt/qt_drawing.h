@@ -1,5 +1,6 @@
-// The window surface pictures are drawn on: a 32-bit image the size of the widget's area,
-// shown on screen before DrawPicture returns.
+// The window surface pictures are drawn on: the widget's area of its window's backing store.
+// Pictures are written straight into the backing store and handed to the window system before
+// DrawPicture returns; nothing is kept besides what the window shows.
 #pragma once
 
 #include <QImage>
@@ -7,33 +8,46 @@
 
 #include "platform/picture_drawing.h"
 
+class QPainter;
+
 namespace platform {
 
 class QtCanvasTarget : public DrawTarget {
 public:
     explicit QtCanvasTarget(QWidget* widget) : widget_(widget) {}
 
-    // Renders the request into the canvas and repaints that rectangle of the widget now.
+    // Shows the request on the widget now: inside a paint event (BeginPaint) in the painter's
+    // device, cut at the area being painted; otherwise in the window's backing store, whose
+    // changed rectangle is then flushed to the window system. A widget that is not shown
+    // draws nothing; its paint events draw it when it is.
     void DrawPicture(const DrawRequest& request) override;
-    // Matches the canvas to the widget's size, keeping what fits; new parts take the
-    // background colour.
-    void Resize(const QSize& size);
-    void SetBackground(QRgb colour) { background_ = colour; }
-    // Fills a rectangle of the canvas (background erase).
+    // Fills a rectangle of the widget (background erase), in the same way.
     void Fill(const QRect& rect, QRgb colour);
-    // The canvas, as the widget's paint event shows it.
-    const QImage& canvas() const { return canvas_; }
-    // While set, DrawPicture only renders; the paint event in progress shows the result.
-    void SetInPaint(bool inPaint) { inPaint_ = inPaint; }
-    // True inside the repaint that DrawPicture asks for: the widget only shows the canvas.
-    bool InRepaint() const { return inRepaint_; }
+    // Binds the painter of the widget's paint event: until EndPaint, draws go to its device,
+    // cut at rect (widget coordinates).
+    void BeginPaint(QPainter& painter, const QRect& rect);
+    void EndPaint();
+    // What the widget shows now: its area of the window's backing store, copied.
+    QImage canvas() const;
+    // Returns once the window system has put everything drawn so far on screen (a round trip
+    // to the X server; nothing to wait for elsewhere).
+    void WaitUntilShown();
 
 private:
+    // Draws the request, or fills with colour when there is none, over rect (widget
+    // coordinates) cut at the widget and at the area being painted.
+    void Draw(const QRect& area, const DrawRequest* request, QRgb colour);
+    // Onto device at origin (the widget's top-left corner in device pixels) when its pixels can
+    // be written directly, else through the painter (widget coordinates).
+    void DrawOn(QPaintDevice* device, QPainter* painter, const QPoint& origin, const QRect& area,
+                const DrawRequest* request, QRgb colour);
+
     QWidget* widget_;
-    QImage canvas_;
-    bool inPaint_ = false;
-    bool inRepaint_ = false;
-    QRgb background_ = 0xff000000u;
+    QPainter* painter_ = nullptr;
+    QRect paintRect_;
+    // Pixels for devices that cannot be written directly (other formats, scaled screens);
+    // kept between draws so a steady picture size allocates nothing.
+    QImage scratch_;
 };
 
 }  // namespace platform
