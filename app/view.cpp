@@ -7,16 +7,28 @@
 
 #include "app/document.h"
 #include "app/main_frame.h"
+#include "engine/row_bands.h"
 #include "platform/message_box.h"
 
 using engine::WM_PLAYBACK_DONE;
 using engine::WM_REDRAW_FRAME;
+
+namespace {
+
+// Large pictures are drawn in bands on the conversion's threads, which are idle meanwhile: the
+// playback thread waits while its frame is drawn, and a draw holds frameLock.
+void DrawRowsInBands(int rows, int minRows, platform::RowJob job, void* context) {
+    engine::ConversionBands().Run(rows, 1, minRows, job, context);
+}
+
+}  // namespace
 
 CPixloomView::CPixloomView(QWidget* parent)
     : QAbstractScrollArea(parent),
       messageWindow(this, [this](unsigned m, platform::WPARAM w,
                                  platform::LPARAM l) { return WindowProc(m, w, l); }),
       canvas(viewport()) {
+    canvas.SetRowRunner(DrawRowsInBands);
     setFrameShape(QFrame::NoFrame);
     setFocusPolicy(Qt::NoFocus);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

@@ -96,8 +96,8 @@ bool DrawDibDraw(HDRAWDIB drawDib, HDC dc, int xDst, int yDst, int dxDst, int dy
 }
 
 void RenderRequest(const DrawRequest& r, uint32_t* surface, int stride, int surfaceWidth,
-                   int surfaceHeight) {
-    RenderRequestWith(PictureRows(), r, surface, stride, surfaceWidth, surfaceHeight);
+                   int surfaceHeight, RowRunner runner) {
+    RenderRequestWith(PictureRows(), r, surface, stride, surfaceWidth, surfaceHeight, runner);
 }
 
 MemoryDrawTarget::MemoryDrawTarget(int w, int h)

@@ -46,10 +46,17 @@ public:
 };
 using HDC = DrawTarget*;
 
+// Runs job(context, begin, end) over disjoint ranges that together cover 0 .. rows, each at
+// least minRows long, on the calling thread and possibly on others; returns once every range
+// is done.
+using RowJob = void (*)(void* context, int begin, int end);
+using RowRunner = void (*)(int rows, int minRows, RowJob job, void* context);
+
 // Writes the request into a 32-bit 0xffRRGGBB surface of surfaceWidth x surfaceHeight pixels
-// (stride in pixels), cutting whatever falls outside the surface.
+// (stride in pixels), cutting whatever falls outside the surface. With a runner, large
+// requests are written in bands of rows through it.
 void RenderRequest(const DrawRequest& request, uint32_t* surface, int stride, int surfaceWidth,
-                   int surfaceHeight);
+                   int surfaceHeight, RowRunner runner = nullptr);
 
 struct DrawDib;
 using HDRAWDIB = DrawDib*;

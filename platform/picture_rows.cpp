@@ -71,8 +71,69 @@ const PictureRowKernels& PictureRows() {
     return chosen;
 }
 
+namespace {
+
+// One request cut at the surface: destination rows y0 .. y0 + rows, columns x0 .. x0 + width.
+struct Rendering {
+    const PictureRowKernels* kernels;
+    const DrawRequest* request;
+    uint32_t* surface;
+    size_t stride;
+    int64_t top;  // the request's destination top, which may lie far outside the surface
+    int64_t y0;
+    int x0, width;
+    // First picture column shown, and how many of its scaleX copies fall left of the surface.
+    int column, skipped;
+};
+
+// Destination rows begin .. end of the rendering (counted from y0). Every row is made from its
+// picture line, so any split of the rows gives the same pixels.
+void RenderRows(void* context, int begin, int end) {
+    const Rendering& g = *static_cast<const Rendering*>(context);
+    const DrawRequest& r = *g.request;
+    const PictureRowKernels& k = *g.kernels;
+    const size_t rowBytes = size_t(r.pictureWidth) * 3;
+    for (int64_t y = g.y0 + begin; y < g.y0 + end; ++y) {
+        uint32_t* out = g.surface + size_t(y) * g.stride + size_t(g.x0);
+        const int line = r.srcY + int((y - g.top) / r.scaleY);
+        // Rows are bottom-up: picture line y is memory row height - 1 - y.
+        const uint8_t* src =
+            r.bits + size_t(r.pictureHeight - 1 - line) * rowBytes + size_t(g.column) * 3;
+        if (r.scaleX == 1) {
+            RunRow<1>(k.row, DrawRowBgrToXrgb_C, k.block, src, out, g.width);
+        } else if (r.scaleX == 2) {
+            int done = 0;
+            if (g.skipped == 1) {
+                // The surface starts at the right copy of the first column.
+                out[0] = Xrgb(src);
+                src += 3;
+                done = 1;
+            }
+            const int pairs = (g.width - done) / 2;
+            RunRow<2>(k.rowDoubled, DrawRowBgrToXrgbDoubled_C, k.block, src, out + done, pairs);
+            done += 2 * pairs;
+            if (done < g.width) {
+                // The surface ends at the left copy of the last column.
+                out[done] = Xrgb(src + size_t(pairs) * 3);
+            }
+        } else {
+            for (int x = 0; x < g.width; ++x) {
+                out[x] = Xrgb(src + size_t((g.skipped + x) / r.scaleX) * 3);
+            }
+        }
+    }
+}
+
+// Rows of width pixels that make a band worth a thread of its own.
+int BandRows(int width) {
+    constexpr int kBandPixels = 256 * 1024;
+    return (kBandPixels + width - 1) / width;
+}
+
+}  // namespace
+
 void RenderRequestWith(const PictureRowKernels& k, const DrawRequest& r, uint32_t* surface,
-                       int stride, int surfaceWidth, int surfaceHeight) {
+                       int stride, int surfaceWidth, int surfaceHeight, RowRunner runner) {
     const int sx = r.scaleX, sy = r.scaleY;
     if (r.srcW <= 0 || r.srcH <= 0 || sx < 1 || sy < 1) {
         return;
@@ -86,48 +147,23 @@ void RenderRequestWith(const PictureRowKernels& k, const DrawRequest& r, uint32_
     if (x1 <= x0 || y1 <= y0) {
         return;
     }
-    const int width = int(x1 - x0);
-    // First picture column shown, and how many of its sx copies fall left of the surface.
-    const int column = r.srcX + int((x0 - left) / sx);
-    const int skipped = int((x0 - left) % sx);
-    const size_t rowBytes = size_t(r.pictureWidth) * 3;
-    int previousLine = -1;
-    uint32_t* previousOut = nullptr;
-    for (int64_t y = y0; y < y1; ++y) {
-        uint32_t* out = surface + size_t(y) * size_t(stride) + size_t(x0);
-        const int line = r.srcY + int((y - top) / sy);
-        if (line == previousLine) {
-            // The same picture line again (2x): copy the row just made.
-            std::memcpy(out, previousOut, size_t(width) * 4);
-            continue;
-        }
-        previousLine = line;
-        previousOut = out;
-        // Rows are bottom-up: picture line y is memory row height - 1 - y.
-        const uint8_t* src =
-            r.bits + size_t(r.pictureHeight - 1 - line) * rowBytes + size_t(column) * 3;
-        if (sx == 1) {
-            RunRow<1>(k.row, DrawRowBgrToXrgb_C, k.block, src, out, width);
-        } else if (sx == 2) {
-            int done = 0;
-            if (skipped == 1) {
-                // The surface starts at the right copy of the first column.
-                out[0] = Xrgb(src);
-                src += 3;
-                done = 1;
-            }
-            const int pairs = (width - done) / 2;
-            RunRow<2>(k.rowDoubled, DrawRowBgrToXrgbDoubled_C, k.block, src, out + done, pairs);
-            done += 2 * pairs;
-            if (done < width) {
-                // The surface ends at the left copy of the last column.
-                out[done] = Xrgb(src + size_t(pairs) * 3);
-            }
-        } else {
-            for (int x = 0; x < width; ++x) {
-                out[x] = Xrgb(src + size_t((skipped + x) / sx) * 3);
-            }
-        }
+    Rendering g;
+    g.kernels = &k;
+    g.request = &r;
+    g.surface = surface;
+    g.stride = size_t(stride);
+    g.top = top;
+    g.y0 = y0;
+    g.x0 = int(x0);
+    g.width = int(x1 - x0);
+    g.column = r.srcX + int((x0 - left) / sx);
+    g.skipped = int((x0 - left) % sx);
+    const int rows = int(y1 - y0);
+    const int minRows = BandRows(g.width);
+    if (runner != nullptr && rows >= 2 * minRows) {
+        runner(rows, minRows, RenderRows, &g);
+    } else {
+        RenderRows(&g, 0, rows);
     }
 }
 

@@ -43,6 +43,7 @@ const PictureRowKernels& PictureRows();
 
 // RenderRequest with the given kernels.
 void RenderRequestWith(const PictureRowKernels& kernels, const DrawRequest& request,
-                       uint32_t* surface, int stride, int surfaceWidth, int surfaceHeight);
+                       uint32_t* surface, int stride, int surfaceWidth, int surfaceHeight,
+                       RowRunner runner = nullptr);
 
 }  // namespace platform

@@ -126,7 +126,7 @@ void QtCanvasTarget::DrawOn(QPaintDevice* device, QPainter* painter, const QPoin
             DrawRequest r = *request;
             r.dstX -= shift.x();
             r.dstY -= shift.y();
-            RenderRequest(r, surface, stride, pixels.width(), pixels.height());
+            RenderRequest(r, surface, stride, pixels.width(), pixels.height(), runner_);
         } else {
             for (int y = 0; y < pixels.height(); ++y) {
                 uint32_t* line = surface + size_t(y) * size_t(stride);
@@ -149,7 +149,7 @@ void QtCanvasTarget::DrawOn(QPaintDevice* device, QPainter* painter, const QPoin
     r.dstX -= area.x();
     r.dstY -= area.y();
     RenderRequest(r, reinterpret_cast<uint32_t*>(scratch_.bits()), int(scratch_.bytesPerLine() / 4),
-                  scratch_.width(), scratch_.height());
+                  scratch_.width(), scratch_.height(), runner_);
     painter->drawImage(area.topLeft(), scratch_);
 }
 
@@ -169,9 +169,10 @@ void QtCanvasTarget::WaitUntilShown() {
 #if defined(PIXLOOM_HAVE_XCB) && QT_CONFIG(xcb)
     if (auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()) {
         // The server answers after it has carried out every earlier request, the picture's
-        // put included.
-        xcb_connection_t* c = x11->connection();
-        std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+        // put included. The offscreen platform offers the interface without a connection.
+        if (xcb_connection_t* c = x11->connection()) {
+            std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+        }
     }
 #endif
 }

@@ -27,6 +27,8 @@ public:
     // cut at rect (widget coordinates).
     void BeginPaint(QPainter& painter, const QRect& rect);
     void EndPaint();
+    // Large pictures are written in bands of rows through runner (null: on the caller alone).
+    void SetRowRunner(RowRunner runner) { runner_ = runner; }
     // What the widget shows now: its area of the window's backing store, copied.
     QImage canvas() const;
     // Returns once the window system has put everything drawn so far on screen (a round trip
@@ -48,6 +50,7 @@ private:
     // Pixels for devices that cannot be written directly (other formats, scaled screens);
     // kept between draws so a steady picture size allocates nothing.
     QImage scratch_;
+    RowRunner runner_ = nullptr;
 };
 
 }  // namespace platform

@@ -177,6 +177,46 @@ TEST(PictureRows, RenderRequestMatchesThePixelByPixelRendering) {
     }
 }
 
+// Runs the ranges of minRows rows (the last one longer) last first, as bands on other threads
+// may finish in any order; counts the calls.
+int runnerCalls = 0;
+void BackwardsInBands(int rows, int minRows, platform::RowJob job, void* context) {
+    ++runnerCalls;
+    EXPECT_GE(rows, 2 * minRows);
+    const int bands = rows / minRows;
+    for (int b = bands - 1; b >= 0; --b) {
+        job(context, b * minRows, b == bands - 1 ? rows : (b + 1) * minRows);
+    }
+}
+
+TEST(PictureRows, BandsOfRowsGiveTheSamePicture) {
+    // At 2x the 1099 rows shown are worth splitting (bands of 256 Ki pixels); at 1x 549 are not.
+    constexpr int kW = 1203, kH = 1100, kStride = 1211;
+    const auto bits = RandomBytes(size_t(601) * 550 * 3, 99);
+    for (const PictureRowKernels* k : KernelSets()) {
+        for (int scale = 1; scale <= 2; ++scale) {
+            DrawRequest r;
+            r.dstX = -3;
+            r.dstY = -1;
+            r.srcX = 0;
+            r.srcY = 0;
+            r.srcW = 601;
+            r.srcH = 550;
+            r.scaleX = r.scaleY = scale;
+            r.bits = bits.data();
+            r.pictureWidth = 601;
+            r.pictureHeight = 550;
+            std::vector<uint32_t> expected(size_t(kStride) * kH, 0x12345678u);
+            std::vector<uint32_t> got(expected);
+            RenderPixelByPixel(r, expected.data(), kStride, kW, kH);
+            const int before = runnerCalls;
+            platform::RenderRequestWith(*k, r, got.data(), kStride, kW, kH, BackwardsInBands);
+            EXPECT_EQ(runnerCalls, before + (scale == 2 ? 1 : 0));
+            EXPECT_EQ(got, expected) << k->name << " " << scale << "x";
+        }
+    }
+}
+
 TEST(PictureRows, TheDrawingPathUsesTheChosenKernels) {
     const PictureRowKernels& chosen = platform::PictureRows();
     const char* cpu = std::getenv("PIXLOOM_CPU");
