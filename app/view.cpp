@@ -121,7 +121,11 @@ platform::LRESULT CPixloomView::OnRedrawFrame() {
         }
     }
     if (trace) {
-        canvas.WaitUntilShown();
+        // While playing, the window system shows the frame while the next one is read and
+        // converted, and the next draw waits for it; waiting here would stop that overlap.
+        if (!e.playing) {
+            canvas.WaitUntilShown();
+        }
         const int64_t shown = platform::MonotonicMicros();
         trace->Write(e.Values().frameCounter, shown, e.frameTimes.readMicros.exchange(-1),
                      e.frameTimes.convertMicros.exchange(-1), shown - drawStart);

@@ -4,11 +4,13 @@
 // File format: a comment line "# pixloom frame trace: frame t_us read_us convert_us draw_us",
 // then one line per draw, five integers separated by single spaces:
 //   frame       frameCounter when the frame was drawn
-//   t_us        monotonic time (CLOCK_MONOTONIC) in microseconds once the frame is on screen
+//   t_us        monotonic time (CLOCK_MONOTONIC) in microseconds once the frame is on screen;
+//               during playback once it is handed to the window system, which shows it while
+//               the next frame is read and converted (the next draw waits until it has)
 //   read_us     microseconds spent reading the frame from the file(s), -1 when this draw showed
 //               no newly read frame (a repaint, a view toggle)
 //   convert_us  microseconds spent converting it to RGB, -1 when nothing was converted for it
-//   draw_us     microseconds from the start of the draw until the frame is on screen
+//   draw_us     microseconds from the start of the draw until t_us
 #pragma once
 
 #include <atomic>
