@@ -18,6 +18,7 @@
 #include "platform/queued_window.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/sequence_files.h"
+#include "tests/support/watchdog.h"
 
 namespace {
 
@@ -31,34 +32,6 @@ using testing_support::TempDir;
 // Only a hang trips these; nothing here is a timing requirement.
 constexpr auto kPatience = std::chrono::seconds(30);
 constexpr auto kWatchdog = std::chrono::seconds(90);
-
-// Ends the process when a test hangs (a deadlock between the two threads), so that the run
-// reports it instead of waiting forever.
-class Watchdog {
-public:
-    explicit Watchdog(std::chrono::seconds limit)
-        : thread_([this, limit] {
-              std::unique_lock<std::mutex> lock(mutex_);
-              if (!cv_.wait_for(lock, limit, [&] { return finished_; })) {
-                  std::fprintf(stderr, "playback test hung: the threads deadlocked\n");
-                  std::abort();
-              }
-          }) {}
-    ~Watchdog() {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            finished_ = true;
-        }
-        cv_.notify_all();
-        thread_.join();
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable cv_;
-    bool finished_ = false;
-    std::thread thread_;
-};
 
 uint64_t Digest(const uint8_t* p, size_t n) {
     uint64_t h = 1469598103934665603ull;
@@ -266,7 +239,7 @@ protected:
     static constexpr int kH = 8;
     static constexpr uint32_t kFrameBytes = kW * kH * 3 / 2;
 
-    Watchdog watchdog_{kWatchdog};
+    testing_support::Watchdog watchdog_{kWatchdog, "playback test"};
     TempDir dir;
     FakeClock clock;
     platform::QueuedMessageWindow view_;

@@ -19,6 +19,7 @@
 #include "platform/message_box.h"
 #include "platform/queued_window.h"
 #include "tests/support/sequence_files.h"
+#include "tests/support/watchdog.h"
 
 namespace {
 
@@ -27,32 +28,6 @@ using engine::WM_PLAYBACK_DONE;
 using engine::WM_REDRAW_FRAME;
 using platform::CFile;
 using testing_support::TempDir;
-
-class Watchdog {
-public:
-    explicit Watchdog(std::chrono::seconds limit)
-        : thread_([this, limit] {
-              std::unique_lock<std::mutex> lock(mutex_);
-              if (!cv_.wait_for(lock, limit, [&] { return finished_; })) {
-                  std::fprintf(stderr, "stress test hung: the threads deadlocked\n");
-                  std::abort();
-              }
-          }) {}
-    ~Watchdog() {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            finished_ = true;
-        }
-        cv_.notify_all();
-        thread_.join();
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable cv_;
-    bool finished_ = false;
-    std::thread thread_;
-};
 
 // A pair of files to show; the right one may be absent. Every frame's first byte is its index.
 struct Session {
@@ -221,7 +196,7 @@ protected:
 };
 
 TEST_F(Stress, ToggleConvertRateScaleReopenAndResizeWhilePlaying) {
-    Watchdog watchdog(std::chrono::seconds(600));
+    testing_support::Watchdog watchdog(std::chrono::seconds(600), "stress test");
     std::mt19937 rng(77);
     auto pick = [&](int n) { return int(rng() % uint32_t(n)); };
     // Slow rates leave the thread asleep for up to 10 s; ending playback must wake it.
@@ -308,7 +283,7 @@ TEST_F(Stress, ToggleConvertRateScaleReopenAndResizeWhilePlaying) {
 
 // Stop and Play in quick succession, with and without frames in between.
 TEST_F(Stress, PlayStopPlay) {
-    Watchdog watchdog(std::chrono::seconds(300));
+    testing_support::Watchdog watchdog(std::chrono::seconds(300), "stress test");
     OpenSession(sessions[0]);
     values.frameRate = 1e6;
     int plays = 0;
