@@ -335,8 +335,7 @@ int NewPosition(int code, int thumb, int p, int m, int limit, int page) {
 
 }  // namespace
 
-void CPixloomView::OnHScroll(int code, int thumb) {
-    QScrollBar* bar = horizontalScrollBar();
+int CPixloomView::MoveScrollBar(QScrollBar* bar, int code, int thumb) {
     const int m = bar->minimum(), limit = bar->maximum(), p = bar->value();
     const int pos = std::clamp(NewPosition(code, thumb, p, m, limit, bar->pageStep()), m, limit);
     settingBar = true;
@@ -344,20 +343,16 @@ void CPixloomView::OnHScroll(int code, int thumb) {
     bar->setValue(pos);
     settingBar = false;
     const int z = document != nullptr && document->engine.zoom ? 2 : 1;
-    scrollX = pos / z;
+    return pos / z;
+}
+
+void CPixloomView::OnHScroll(int code, int thumb) {
+    scrollX = MoveScrollBar(horizontalScrollBar(), code, thumb);
     platform::SendMessage(&messageWindow, WM_REDRAW_FRAME);
 }
 
 void CPixloomView::OnVScroll(int code, int thumb) {
-    QScrollBar* bar = verticalScrollBar();
-    const int m = bar->minimum(), limit = bar->maximum(), p = bar->value();
-    const int pos = std::clamp(NewPosition(code, thumb, p, m, limit, bar->pageStep()), m, limit);
-    settingBar = true;
-    bar->setSliderPosition(pos);
-    bar->setValue(pos);
-    settingBar = false;
-    const int z = document != nullptr && document->engine.zoom ? 2 : 1;
-    scrollY = pos / z;
+    scrollY = MoveScrollBar(verticalScrollBar(), code, thumb);
     platform::SendMessage(&messageWindow, WM_REDRAW_FRAME);
 }
 

@@ -76,6 +76,8 @@ protected:
 private:
     void ShowBar(Qt::Orientation o, bool show);
     void OnScrollAction(Qt::Orientation o, int action);
+    // Moves a bar by a scroll code and returns the new position in picture pixels.
+    int MoveScrollBar(QScrollBar* bar, int code, int thumb);
 
     CPixloomDoc* document = nullptr;
     platform::QtMessageWindow messageWindow;
