@@ -135,11 +135,11 @@ bool CPixloomDoc::OnOpenDocument(const QString& path) {
         return false;
     }
     engine.EndPlayback();
-    ReleaseLeftFile();
 
     auto file = std::make_unique<platform::CFile>();
     if (!file->Open(path.toStdString())) {
         // The file went away between the check and the open: back to the empty viewer.
+        ReleaseLeftFile();
         platform::AfxMessageBox(
             QString("Cannot open the file %1: it is no longer there.").arg(path).toStdString());
         engine.readyToPlay = 0;
@@ -151,14 +151,17 @@ bool CPixloomDoc::OnOpenDocument(const QString& path) {
         HideScrollBars();
         return false;
     }
+    // The earlier file stays open until the new one has its geometry and buffers: a picture
+    // too large for memory leaves the earlier sequence on screen and playable.
+    std::unique_ptr<platform::CFile> earlier = std::move(leftFileObject);
     leftFileObject = std::move(file);
     engine.leftFile = leftFileObject.get();
-
     if (!engine.SetupGeometry()) {
-        ReleaseLeftFile();
-        engine.readyToPlay = 0;
+        leftFileObject = std::move(earlier);
+        engine.leftFile = leftFileObject.get();
         return false;
     }
+    earlier.reset();
     mainFrame->titleText = QString::fromStdString(engine.leftFile->GetFileName());
     FitToPicture(10);
     // Bars of the former layout would cut the fitted picture: the view lays them out anew.
@@ -206,9 +209,9 @@ void CPixloomDoc::OpenDualFile(const QString& path) {
         engine.dual = 0;
         platform::AfxMessageBox("Error opening dual file for loading.");
         // Buffers made for the double-width picture would now be read as single rows: go
-        // back to the single display at once.
+        // back to the single display at once, on the frame that was shown.
         if (engine.bitmapInfo.biWidth != engine.width) {
-            ApplyFrameSize();
+            ReturnToSingleDisplay();
             mainFrame->titleText = QString::fromStdString(engine.leftFile->GetFileName());
             mainFrame->OnUpdateFrameTitle(false);
         }
@@ -220,6 +223,21 @@ void CPixloomDoc::OpenDualFile(const QString& path) {
                            QString::fromStdString(file->GetFileName());
     mainFrame->OnUpdateFrameTitle(false);
     ApplyFrameSize();
+}
+
+void CPixloomDoc::ReturnToSingleDisplay() {
+    // The geometry is unchanged, so the left frame in memory is still the frame on screen.
+    engine::FrameBuffer shown = std::move(engine.leftFrame);
+    const bool allocated = engine.AllocateBuffers();
+    engine.leftFrame = std::move(shown);
+    if (!allocated) {
+        ApplyFrameSize();
+        return;
+    }
+    FitToPicture(10);
+    HideScrollBars();
+    engine.ConvertFrame();
+    view->viewport()->update();
 }
 
 void CPixloomDoc::OnCloseDocument() {

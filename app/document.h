@@ -59,6 +59,8 @@ private:
     void SizeWindowAroundPicture();
     void FitToPicture(int extraWidth);
     void HideScrollBars();
+    // After a failed dual open: the single picture again, on the frame that was shown.
+    void ReturnToSingleDisplay();
 
     CMainFrame* mainFrame;
     CPixloomView* view;

@@ -8,8 +8,13 @@
 namespace engine {
 
 std::string FrameSizeMessage(int w, int h) {
-    return "Invalid frame size " + std::to_string(w) + " x " + std::to_string(h) +
-           " (width and height must be 1 to " + std::to_string(kMaxFrameSide) + ").";
+    const std::string size = std::to_string(w) + " x " + std::to_string(h);
+    if (w <= 0 || h <= 0 || w > kMaxFrameSide || h > kMaxFrameSide) {
+        return "Invalid frame size " + size + " (width and height must be 1 to " +
+               std::to_string(kMaxFrameSide) + ").";
+    }
+    return "Frame size " + size + " is too large (a picture may take at most " +
+           std::to_string(kMaxPictureBytes >> 30) + " GiB).";
 }
 
 bool FrameSizeFits(int w, int h) {

@@ -268,6 +268,37 @@ INSTANTIATE_TEST_SUITE_P(
         DualCase{"FailsAfterDual", true, false, true, 0, false, "a.yuv", 1, 32}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST_F(ShellTest, FailedDualOpenKeepsTheFrameOnScreen) {
+    const std::string a = RawFile("a.yuv", 32, 16, 6, 1);
+    const std::string b = RawFile("b.yuv", 32, 16, 6, 2);
+    ASSERT_TRUE(StartSized(32, 16));
+    ASSERT_TRUE(Open(a));
+    DualOpen(b);
+    Command(res::ID_SEQ_STEP_FORWARD);
+    Command(res::ID_SEQ_STEP_FORWARD);
+    ASSERT_EQ(Frame()->frameCounter.load(), 3);
+    DualOpen(dir.File("nothing-here.yuv"));
+    EXPECT_EQ(Engine().dual, 0);
+    EXPECT_EQ(Engine().bitmapInfo.biWidth, 32);
+    EXPECT_EQ(Frame()->frameCounter.load(), 3);
+    const std::vector<uint8_t> shown = shell_testing::PictureBytes(Engine());
+
+    // The same frame opened alone gives the same picture, and the next step goes on from it.
+    engine::CSequenceDisplay single;
+    single.defaultWidth = 32;
+    single.defaultHeight = 16;
+    platform::CFile file;
+    ASSERT_TRUE(file.Open(a));
+    single.leftFile = &file;
+    ASSERT_TRUE(single.SetupGeometry());
+    file.Seek(2 * int64_t(single.frameBytes), platform::CFile::begin);
+    single.ReadLeftFrame();
+    single.ConvertFrame();
+    EXPECT_EQ(shown, shell_testing::PictureBytes(single));
+    Command(res::ID_SEQ_STEP_FORWARD);
+    EXPECT_EQ(Frame()->frameCounter.load(), 4);
+}
+
 TEST_F(ShellTest, DualOpenCommandAsksForTheFile) {
     const std::string a = RawFile("a.yuv", 32, 16, 2, 1);
     const std::string b = RawFile("b.yuv", 32, 16, 2, 2);

@@ -110,7 +110,8 @@ std::vector<std::string> MenuLines(QMenu* menu, const std::string& indent = "") 
         } else {
             std::string line = indent + a->text().toStdString();
             if (!a->shortcut().isEmpty()) {
-                line += "\t" + a->shortcut().toString().toStdString();
+                line += '\t';
+                line += a->shortcut().toString().toStdString();
             }
             lines.push_back(line);
         }

@@ -164,7 +164,8 @@ TEST(RawGeometry, RefusedSizeLeavesEverythingAsItWas) {
     d.defaultWidth = engine::kMaxFrameSide + 1;
     EXPECT_FALSE(d.SetupGeometry());
     ASSERT_EQ(rec.messages.size(), 1u);
-    EXPECT_EQ(rec.messages[0], engine::FrameSizeMessage(engine::kMaxFrameSide + 1, 144));
+    EXPECT_EQ(rec.messages[0],
+              "Invalid frame size 16385 x 144 (width and height must be 1 to 16384).");
     EXPECT_EQ(d.width, 176);
     EXPECT_EQ(d.rgbBuffer.data(), before);
     d.defaultWidth = 0;
@@ -172,6 +173,8 @@ TEST(RawGeometry, RefusedSizeLeavesEverythingAsItWas) {
     d.defaultWidth = 16384;
     d.defaultHeight = 16384;  // 1.5 GiB of picture
     EXPECT_FALSE(d.SetupGeometry());
+    EXPECT_EQ(rec.messages.back(),
+              "Frame size 16384 x 16384 is too large (a picture may take at most 1 GiB).");
     EXPECT_EQ(d.width, 176);
     EXPECT_TRUE(rec.exits.empty());
 }
