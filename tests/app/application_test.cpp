@@ -258,6 +258,30 @@ TEST_F(ShellTest, AboutBoxShowsTheUsage) {
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
 
+TEST_F(ShellTest, DialogLabelsShowTheirWholeText) {
+    ASSERT_TRUE(StartSized(32, 16));
+    // Each label's lines fit its width (so none wraps) and its height.
+    for (const int command : {res::ID_APP_ABOUT, res::ID_SEQ_FRAME_RATE, res::ID_SEQ_DELTA_SCALE}) {
+        int labels = 0;
+        WhenDialogOpens([&](QDialog* dialog) {
+            for (QLabel* label : dialog->findChildren<QLabel*>()) {
+                const QStringList lines = label->text().split('\n');
+                for (const QString& line : lines) {
+                    EXPECT_LE(label->fontMetrics().horizontalAdvance(line), label->width())
+                        << line.toStdString();
+                }
+                EXPECT_LE(int(lines.size()) * label->fontMetrics().height(), label->height())
+                    << label->text().toStdString();
+                EXPECT_LE(label->geometry().right(), dialog->width());
+                ++labels;
+            }
+            dialog->reject();
+        });
+        Command(command);
+        EXPECT_GT(labels, 0);
+    }
+}
+
 // ---- Recent-file list ----------------------------------------------------------------------
 
 TEST_F(ShellTest, RecentFilesKeepTenNewestFirstAcrossRuns) {
