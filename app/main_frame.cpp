@@ -11,6 +11,7 @@
 #include <QStatusTipEvent>
 #include <QTimer>
 #include <QToolButton>
+#include <algorithm>
 
 #include "app/application.h"
 #include "app/command_line.h"
@@ -216,6 +217,8 @@ void CMainFrame::createToolBar() {
     toolBar->setFloatable(false);
     toolBar->setIconSize(QSize(res::kButtonWidth, res::kButtonHeight));
     addToolBar(Qt::TopToolBarArea, toolBar);
+    // The toolbar stays: no menu to hide it.
+    toolBar->setContextMenuPolicy(Qt::PreventContextMenu);
     const QPixmap strip(":/icons/toolbar.xpm");
     auto* noTip = new NoToolTip(this);
     int image = 0;
@@ -226,6 +229,8 @@ void CMainFrame::createToolBar() {
             continue;
         }
         QAction* a = actions[id];
+        // Menus show check marks, not the buttons' images.
+        a->setIconVisibleInMenu(false);
         a->setIcon(
             QIcon(strip.copy(image * res::kButtonWidth, 0, res::kButtonWidth, res::kButtonHeight)));
         ++image;
@@ -246,14 +251,21 @@ void CMainFrame::createStatusBar() {
     counterPane = new QLabel(Text(res::LoadString(res::ID_INDICATOR_FRAME_COUNTER)), statusBar);
     counterPane->setObjectName("frameCounter");
     counterPane->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    // As wide as the text "9999", fixed at creation.
-    counterPane->setFixedWidth(counterPane->fontMetrics().horizontalAdvance(counterPane->text()) +
-                               2 * counterPane->frameWidth() + 6);
+    // As wide as the text "9999"; wider only while a longer count needs it.
+    counterPaneWidth = CounterPaneWidth(counterPane->text());
+    counterPane->setFixedWidth(counterPaneWidth);
     messagePane = new QLabel(Text(res::LoadString(res::AFX_IDS_IDLEMESSAGE)), statusBar);
     messagePane->setFrameShape(QFrame::NoFrame);
+    // A long prompt is cut at the window's edge; it never widens the window.
+    messagePane->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    messagePane->setMinimumWidth(0);
     statusBar->addWidget(labelPane);
     statusBar->addWidget(counterPane);
     statusBar->addWidget(messagePane, 1);
+}
+
+int CMainFrame::CounterPaneWidth(const QString& text) const {
+    return counterPane->fontMetrics().horizontalAdvance(text) + 2 * counterPane->frameWidth() + 6;
 }
 
 bool CMainFrame::event(QEvent* e) {
@@ -267,7 +279,12 @@ bool CMainFrame::event(QEvent* e) {
 
 void CMainFrame::UpdateStatusBar() {
     if (counterPane != nullptr) {
-        counterPane->setText(QString::asprintf("%04d", frameCounter.load()));
+        const QString text = QString::asprintf("%04d", frameCounter.load());
+        counterPane->setText(text);
+        const int width = std::max(counterPaneWidth, CounterPaneWidth(text));
+        if (counterPane->width() != width) {
+            counterPane->setFixedWidth(width);
+        }
     }
 }
 

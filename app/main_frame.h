@@ -61,6 +61,8 @@ private:
     void buildMenu(QMenu* menu, const res::MenuItem* items);
     // Ends a command: a close asked for meanwhile is carried out now, else the idle refresh.
     void EndCommand();
+    // The counter pane's width for a text: the text, the sunken frame and a margin.
+    int CounterPaneWidth(const QString& text) const;
 
     CPixloomView* view = nullptr;
     QStatusBar* statusBar = nullptr;
@@ -68,6 +70,7 @@ private:
     QLabel* labelPane = nullptr;
     QLabel* counterPane = nullptr;
     QLabel* messagePane = nullptr;
+    int counterPaneWidth = 0;
     QMenu* fileMenu = nullptr;
     QAction* recentPlaceholder = nullptr;
     QList<QAction*> recentActions;
