@@ -3,6 +3,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLayout>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -107,7 +108,12 @@ void CPixloomDoc::SizeWindowAroundPicture() {
     const QSize v = view->size();
     const QSize c = view->ClientSize();
     const int z = engine.zoom ? 2 : 1;
-    const int w = z * engine.width + 2 * f.width() - c.width() - v.width();
+    // The rule assumes a window border and a sunken view edge. Without them (an undecorated
+    // window before it is first shown, a borderless view) it leaves no room for the picture's
+    // left margin, and a scroll bar would cut the placeholder; the view's client area is then
+    // widened to the picture plus 8, as the rule gives where both exist.
+    const int w = std::max(z * engine.width + 2 * f.width() - c.width() - v.width(),
+                           z * engine.width + 8 + f.width() - c.width());
     const int h = z * engine.height + 2 * f.height() - c.height() - v.height() + 8;
     const QSize decoration = mainFrame->frameGeometry().size() - mainFrame->size();
     const QPoint topLeft = mainFrame->pos();

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QMenuBar>
+#include <QScrollBar>
 #include <QStyle>
 
 #include "tests/app/shell_fixture.h"
@@ -24,11 +25,15 @@ TEST_F(ShellTest, StartUpSizesTheWindowAroundThePlaceholder) {
     EXPECT_EQ(Engine().readyToPlay, 0);
     EXPECT_EQ(Frame()->frameCounter.load(), 1);
     // Outer size = z x picture + 2 x frame - view client - view window (+ 8 in height). The view
-    // has no border and spans the window's width; the window is not decorated yet when the
-    // step runs, so the outer width is the picture's, and the height gains twice the bars.
+    // has no border and spans the window's width, and the window is not decorated yet when the
+    // step runs: the width would be the picture's alone, so the view gets the picture plus 8.
+    // The height gains twice the bars.
     const int bars = Frame()->height() - View()->height();
-    EXPECT_EQ(Frame()->width(), 176);
+    EXPECT_EQ(Frame()->width(), 176 + 8);
     EXPECT_EQ(Frame()->height(), 144 + 2 * bars + 8);
+    // The placeholder fits at (5, 5) without a scroll bar.
+    EXPECT_EQ(Engine().hScrollShown + Engine().vScrollShown, 0);
+    EXPECT_FALSE(View()->horizontalScrollBar()->isVisible());
 }
 
 TEST_F(ShellTest, FileNewSizesTheDecoratedWindowByTheSameRule) {
@@ -40,7 +45,7 @@ TEST_F(ShellTest, FileNewSizesTheDecoratedWindowByTheSameRule) {
     const int bars = Frame()->height() - View()->height();
     ASSERT_EQ(Engine().hScrollShown + Engine().vScrollShown, 0);
     Command(res::ID_FILE_NEW);
-    EXPECT_EQ(Frame()->width(), 2 * 176 + decoration.width());
+    EXPECT_EQ(Frame()->width(), 2 * 176 + std::max(decoration.width(), 8));
     EXPECT_EQ(Frame()->height(), 2 * 144 + 2 * bars + decoration.height() + 8);
 }
 
