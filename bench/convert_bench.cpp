@@ -80,7 +80,10 @@ void FillRandom(engine::FrameBuffer& b, uint32_t seed) {
 // An engine set up for one path at w x h, with random frames in its buffers.
 bool Prepare(engine::CSequenceDisplay& d, Path path, int w, int h, engine::FrameValues& values) {
     d.mainFrame = &values;
-    values.deltaScale = 2.0;
+    // PIXLOOM_BENCH_DELTA_SCALE picks the delta scale (default 2): integer scales, most
+    // decimal ones and the few that need exceptions take different vector steps.
+    const char* scale = std::getenv("PIXLOOM_BENCH_DELTA_SCALE");
+    values.deltaScale = scale != nullptr ? std::atof(scale) : 2.0;
     d.dual = path == Path::kDual || path == Path::kDelta;
     d.deltaMode = path == Path::kDelta;
     d.showY = path != Path::kChroma;
