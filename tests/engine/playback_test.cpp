@@ -457,6 +457,10 @@ struct EndStep {
     bool stepForward;
 };
 
+void PrintTo(const EndStep& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class PlaybackEndSteps : public Playback, public ::testing::WithParamInterface<EndStep> {};
 
 TEST_P(PlaybackEndSteps, ChangeNothing) {
@@ -523,6 +527,10 @@ struct SleepCase {
     uint32_t period;
 };
 
+void PrintTo(const SleepCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class PlaybackStopDuringSleep : public Playback, public ::testing::WithParamInterface<SleepCase> {};
 
 TEST_P(PlaybackStopDuringSleep, DrawsThePreparedFrameThenEnds) {
@@ -584,6 +592,10 @@ struct PeriodCase {
     double rate;
     uint32_t period;
 };
+
+void PrintTo(const PeriodCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class PlaybackSchedule : public Playback, public ::testing::WithParamInterface<PeriodCase> {};
 
@@ -807,6 +819,10 @@ struct UpdateCase {
     int readyToPlay, playing, loop;
     bool play, stop, transport, loopChecked;
 };
+
+void PrintTo(const UpdateCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class PlaybackUpdate : public ::testing::TestWithParam<UpdateCase> {};
 
