@@ -109,8 +109,8 @@ TEST_F(ShellTest, PresetAtFrame37GoesBackToFrameOne) {
 }
 
 TEST_F(ShellTest, KorvaFileKeepsItsOwnSizeUnderAPreset) {
-    const testing_support::KorvaSpec spec = testing_support::KorvaProgressive(64, 48);
-    std::vector<uint8_t> bytes = testing_support::KorvaHeaderBytes(spec);
+    const testing_support::KorvaLayout layout = testing_support::KorvaProgressive(64, 48);
+    std::vector<uint8_t> bytes = testing_support::KorvaHeaderBytes(layout);
     const size_t frame = 64 * 48 + 2 * 32 * 24;
     for (int i = 0; i < 3; ++i) {
         const auto f = testing_support::PatternFrame(frame, i);

@@ -61,10 +61,10 @@ protected:
     }
 
     // A KORVA file of pattern frames; its size and frame length as pixloom-render reads them.
-    Sequence MakeKorva(const std::string& name, const testing_support::KorvaSpec& spec, int frames,
-                       uint32_t seed) {
+    Sequence MakeKorva(const std::string& name, const testing_support::KorvaLayout& layout,
+                       int frames, uint32_t seed) {
         Sequence s{dir_.File(name), 0, 0, frames};
-        testing_support::WriteBytes(s.path, testing_support::KorvaHeaderBytes(spec));
+        testing_support::WriteBytes(s.path, testing_support::KorvaHeaderBytes(layout));
         const RunResult r = e2e::Run({PIXLOOM_RENDER_PATH, "--info", s.path});
         EXPECT_EQ(r.status, 0) << r.out;
         std::map<std::string, long long> info;
@@ -381,9 +381,9 @@ TEST_F(ViewerTest, ViewYAndViewUVShowOneComponent) {
 }
 
 TEST_F(ViewerTest, OpenAndDualOpenThroughTheFileMenu) {
-    const auto spec = testing_support::KorvaProgressive(112, 80);
-    const Sequence left = MakeKorva("kleft.yuv", spec, 3, 1);
-    const Sequence right = MakeKorva("kright.yuv", spec, 3, 2);
+    const auto layout = testing_support::KorvaProgressive(112, 80);
+    const Sequence left = MakeKorva("kleft.yuv", layout, 3, 1);
+    const Sequence right = MakeKorva("kright.yuv", layout, 3, 2);
     ASSERT_NO_FATAL_FAILURE(StartViewer({}));
 
     ASSERT_TRUE(viewer_->Keys({"ctrl+o"}));

@@ -18,8 +18,8 @@ using engine_test::RandomBytes;
 using engine_test::Recorder;
 using engine_test::Sequence;
 using reference::View;
-using testing_support::KorvaComponentSpec;
-using testing_support::KorvaSpec;
+using testing_support::KorvaComponentLayout;
+using testing_support::KorvaLayout;
 using testing_support::TempDir;
 
 struct Bgr {
@@ -91,8 +91,8 @@ TEST(RawConversion, ColourExamples) {
 // A KORVA progressive 4 x 4 file with 4:2:0 chroma, as in the worked geometry.
 class KorvaFile {
 public:
-    explicit KorvaFile(const KorvaSpec& spec, int frames = 1) {
-        auto bytes = testing_support::KorvaHeaderBytes(spec);
+    explicit KorvaFile(const KorvaLayout& layout, int frames = 1) {
+        auto bytes = testing_support::KorvaHeaderBytes(layout);
         bytes.resize(bytes.size() + 4096 * size_t(frames), 0);
         testing_support::WriteBytes(dir.File("k.yuv"), bytes);
         ok = seq.Open(dir.File("k.yuv"));
@@ -131,9 +131,9 @@ TEST(KorvaConversion, ShowFlagsAreIgnored) {
 }
 
 TEST(KorvaConversion, LumaOnlyFileHasNeutralChroma) {
-    KorvaSpec spec;
-    spec.components = {{4, 4, 1, 1, "Y"}};
-    KorvaFile k(spec);
+    KorvaLayout layout;
+    layout.components = {{4, 4, 1, 1, "Y"}};
+    KorvaFile k(layout);
     ASSERT_TRUE(k.ok);
     CSequenceDisplay& d = k.seq.display;
     ASSERT_EQ(d.frameBytes, 16);
@@ -302,10 +302,10 @@ TEST(RawConversion, WorkedWalk4x4) {
 }
 
 TEST(KorvaConversion, WorkedInterlacedWalk4x4) {
-    KorvaSpec spec;
-    spec.interlaceFactor = 2;
-    spec.components = {{2, 4, 1, 1, "Y"}, {2, 4, 1, 2, "U/V"}};
-    KorvaFile k(spec);
+    KorvaLayout layout;
+    layout.interlaceFactor = 2;
+    layout.components = {{2, 4, 1, 1, "Y"}, {2, 4, 1, 2, "U/V"}};
+    KorvaFile k(layout);
     ASSERT_TRUE(k.ok);
     CSequenceDisplay& d = k.seq.display;
     ASSERT_EQ(d.isKorva, 1);
@@ -327,12 +327,12 @@ TEST(KorvaConversion, WorkedInterlacedWalk4x4) {
 
 TEST(KorvaConversion, UnsupportedLayoutsEndTheProcess) {
     struct Case {
-        KorvaSpec spec;
+        KorvaLayout layout;
         const char* message;
     };
-    KorvaSpec mux = testing_support::KorvaInterlaced(8, 2, 0);
+    KorvaLayout mux = testing_support::KorvaInterlaced(8, 2, 0);
     mux.interlaceFactor = 1;
-    KorvaSpec sep = testing_support::KorvaProgressive(8, 4);
+    KorvaLayout sep = testing_support::KorvaProgressive(8, 4);
     sep.interlaceFactor = 2;
     const Case cases[] = {
         {mux, "KORVA, U/V multiplexed, non-interlaced not supported yet."},
@@ -340,7 +340,7 @@ TEST(KorvaConversion, UnsupportedLayoutsEndTheProcess) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.message);
-        KorvaFile k(c.spec);
+        KorvaFile k(c.layout);
         ASSERT_TRUE(k.ok);
         Recorder rec;
         CSequenceDisplay& d = k.seq.display;
@@ -470,8 +470,8 @@ TEST(RawConversion, EverySmallSize) {
     }
 }
 
-KorvaSpec Progressive(int w, int h, int chromaVerticalFactor, int frameHeaderRecords) {
-    KorvaSpec k;
+KorvaLayout Progressive(int w, int h, int chromaVerticalFactor, int frameHeaderRecords) {
+    KorvaLayout k;
     k.frameHeaderRecords = frameHeaderRecords;
     const int lines = chromaVerticalFactor == 2 ? h / 2 : h;
     k.components = {{h, w, 1, 1, "Y"},
@@ -480,16 +480,16 @@ KorvaSpec Progressive(int w, int h, int chromaVerticalFactor, int frameHeaderRec
     return k;
 }
 
-KorvaSpec Interlaced(int w, int fieldLines, int chromaVerticalFactor, int frameHeaderRecords) {
-    KorvaSpec k;
+KorvaLayout Interlaced(int w, int fieldLines, int chromaVerticalFactor, int frameHeaderRecords) {
+    KorvaLayout k;
     k.interlaceFactor = 2;
     k.frameHeaderRecords = frameHeaderRecords;
     k.components = {{fieldLines, w, 1, 1, "Y"}, {fieldLines, w, chromaVerticalFactor, 2, "U/V"}};
     return k;
 }
 
-void CompareKorva(const KorvaSpec& spec, uint32_t seed) {
-    KorvaFile k(spec);
+void CompareKorva(const KorvaLayout& layout, uint32_t seed) {
+    KorvaFile k(layout);
     ASSERT_TRUE(k.ok);
     ASSERT_EQ(k.seq.display.isKorva, 1);
     CompareAllModes(k.seq.display, {View::kColour}, seed);
@@ -527,11 +527,11 @@ TEST(KorvaConversion, InterlacedMatchesTheReference) {
 
 TEST(KorvaConversion, LumaOnlyMatchesTheReference) {
     for (const Size& s : {Size{4, 4}, Size{7, 5}, Size{32, 16}}) {
-        KorvaSpec spec;
-        spec.frameHeaderRecords = 1;
-        spec.components = {{s.h, s.w, 1, 1, "Y"}};
+        KorvaLayout layout;
+        layout.frameHeaderRecords = 1;
+        layout.components = {{s.h, s.w, 1, 1, "Y"}};
         SCOPED_TRACE(::testing::Message() << s.w << "x" << s.h);
-        CompareKorva(spec, uint32_t(s.w));
+        CompareKorva(layout, uint32_t(s.w));
     }
 }
 

@@ -488,7 +488,7 @@ TEST_F(HostileFiles, RandomKorvaHeadersAreRefusedOrConverted) {
     const char* names[] = {"Y", "y", "U", "V", "U/V", "u/v", "", "YY"};
     int taken = 0, refused = 0;
     for (int round = 0; round < 400; ++round) {
-        testing_support::KorvaSpec k;
+        testing_support::KorvaLayout k;
         k.extraHeaderRecords = pick(0, 2);
         k.frameHeaderRecords = pick(0, 2);
         k.interlaceFactor = pick(0, 3);
@@ -578,16 +578,16 @@ TEST_F(HostileFiles, AbsurdDefaultSizesKeepTheEarlierGeometry) {
 
 // KORVA headers with sizes no picture can have: a message, then raw with the default size.
 TEST_F(HostileFiles, AbsurdKorvaSizesFallBackToRaw) {
-    using testing_support::KorvaSpec;
+    using testing_support::KorvaLayout;
     auto progressive = [](int lines, int pixels) {
-        KorvaSpec k = testing_support::KorvaProgressive(16, 8);
+        KorvaLayout k = testing_support::KorvaProgressive(16, 8);
         k.components[0].lines = lines;
         k.components[0].pixelsPerLine = pixels;
         return k;
     };
     struct Case {
         const char* name;
-        KorvaSpec spec;
+        KorvaLayout layout;
     };
     std::vector<Case> cases = {
         {"100000 x 100000", progressive(100000, 100000)},
@@ -599,20 +599,20 @@ TEST_F(HostileFiles, AbsurdKorvaSizesFallBackToRaw) {
         {"negative width", progressive(8, -16)},
         {"zero lines", progressive(0, 16)},
     };
-    KorvaSpec tall = progressive(8000, 16000);
+    KorvaLayout tall = progressive(8000, 16000);
     tall.interlaceFactor = 99;
     cases.push_back({"interlace factor 99", tall});
-    KorvaSpec headers = testing_support::KorvaInterlaced(16, 4);
+    KorvaLayout headers = testing_support::KorvaInterlaced(16, 4);
     headers.frameHeaderRecords = 99999;
     headers.components[0] = {9000, 16000, 1, 1, "Y"};
     cases.push_back({"frame headers beyond the limit", headers});
-    KorvaSpec chroma = progressive(8, 16);
+    KorvaLayout chroma = progressive(8, 16);
     chroma.components[1] = {999999, 999999, 1, 1, "U"};
     cases.push_back({"chroma plane of 10^12 bytes", chroma});
 
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        auto bytes = testing_support::KorvaHeaderBytes(c.spec);
+        auto bytes = testing_support::KorvaHeaderBytes(c.layout);
         bytes.resize(bytes.size() + 3 * kFrame, 0x55);
         const std::string path = Write("absurd.yuv", bytes);
         rec.messages.clear();

@@ -13,9 +13,9 @@ namespace {
 
 using engine_test::Recorder;
 using engine_test::Sequence;
-using testing_support::KorvaComponentSpec;
+using testing_support::KorvaComponentLayout;
 using testing_support::KorvaHeaderBytes;
-using testing_support::KorvaSpec;
+using testing_support::KorvaLayout;
 using testing_support::TempDir;
 using testing_support::WriteBytes;
 
@@ -116,9 +116,9 @@ TEST(KorvaParsers, FieldsAreBoundedByTheirWidths) {
 }
 
 // Writes a KORVA file of header and frameCount zeroed frames of frameBytes.
-std::string WriteKorva(const TempDir& dir, const std::string& name, const KorvaSpec& spec,
+std::string WriteKorva(const TempDir& dir, const std::string& name, const KorvaLayout& layout,
                        size_t frameBytes = 0, int frameCount = 0) {
-    auto bytes = KorvaHeaderBytes(spec);
+    auto bytes = KorvaHeaderBytes(layout);
     bytes.resize(bytes.size() + frameBytes * size_t(frameCount), 0x33);
     WriteBytes(dir.File(name), bytes);
     return dir.File(name);
@@ -126,7 +126,7 @@ std::string WriteKorva(const TempDir& dir, const std::string& name, const KorvaS
 
 TEST(KorvaProbe, WorkedProgressiveGeometry) {
     TempDir dir;
-    KorvaSpec k;
+    KorvaLayout k;
     k.components = {{144, 176, 1, 1, "Y"}, {72, 88, 2, 2, "U"}, {72, 88, 2, 2, "V"}};
     Recorder rec;
     Sequence s;
@@ -149,7 +149,7 @@ TEST(KorvaProbe, WorkedProgressiveGeometry) {
 
 TEST(KorvaProbe, WorkedInterlacedGeometry) {
     TempDir dir;
-    KorvaSpec k;
+    KorvaLayout k;
     k.interlaceFactor = 2;
     k.frameHeaderRecords = 1;
     k.components = {{288, 720, 1, 1, "Y"}, {288, 720, 1, 2, "U/V"}};
@@ -171,7 +171,7 @@ TEST(KorvaProbe, WorkedInterlacedGeometry) {
 TEST(KorvaProbe, DataStartFollowsTheRecords) {
     TempDir dir;
     // No extra records, one component: component records at 128..255.
-    KorvaSpec one;
+    KorvaLayout one;
     one.components = {{4, 8, 1, 1, "Y"}};
     Sequence s1;
     ASSERT_TRUE(s1.Open(WriteKorva(dir, "one.yuv", one, 32, 1)));
@@ -179,7 +179,7 @@ TEST(KorvaProbe, DataStartFollowsTheRecords) {
     EXPECT_EQ(s1.display.dataStart, 256u);
     EXPECT_EQ(s1.left.GetPosition(), 256u);
 
-    KorvaSpec three = testing_support::KorvaProgressive(8, 4);
+    KorvaLayout three = testing_support::KorvaProgressive(8, 4);
     three.extraHeaderRecords = 2;
     Sequence s3;
     ASSERT_TRUE(s3.Open(WriteKorva(dir, "three.yuv", three, 48, 1)));
@@ -189,7 +189,7 @@ TEST(KorvaProbe, DataStartFollowsTheRecords) {
 
 TEST(KorvaProbe, LumaOnlyFile) {
     TempDir dir;
-    KorvaSpec k;
+    KorvaLayout k;
     k.frameHeaderRecords = 2;
     k.components = {{6, 10, 1, 1, "y"}};
     Sequence s;
@@ -206,7 +206,7 @@ TEST(KorvaProbe, MultiplexedNameInEitherCase) {
     TempDir dir;
     for (const char* name : {"U/V", "u/v", " u/V "}) {
         SCOPED_TRACE(name);
-        KorvaSpec k = testing_support::KorvaInterlaced(8, 2, 0);
+        KorvaLayout k = testing_support::KorvaInterlaced(8, 2, 0);
         k.components[1].name = name;
         Sequence s;
         ASSERT_TRUE(s.Open(WriteKorva(dir, "m.yuv", k)));
@@ -216,7 +216,7 @@ TEST(KorvaProbe, MultiplexedNameInEitherCase) {
 
 TEST(KorvaProbe, BlankedYNameIsRecognised) {
     TempDir dir;
-    KorvaSpec k = testing_support::KorvaProgressive(8, 4);
+    KorvaLayout k = testing_support::KorvaProgressive(8, 4);
     k.components[0].name = " y   ";
     Recorder rec;
     Sequence s;
@@ -228,7 +228,7 @@ TEST(KorvaProbe, BlankedYNameIsRecognised) {
 
 TEST(KorvaProbe, YAfterUVTakesSizesFromBothEntries) {
     TempDir dir;
-    KorvaSpec k;
+    KorvaLayout k;
     k.interlaceFactor = 2;
     k.components = {{4, 8, 1, 1, "U/V"}, {4, 8, 1, 2, "Y"}};
     Recorder rec;
@@ -250,7 +250,7 @@ TEST(KorvaProbe, YAfterUVTakesSizesFromBothEntries) {
 
 TEST(KorvaProbe, EveryMisplacedYIsReported) {
     TempDir dir;
-    KorvaSpec k;
+    KorvaLayout k;
     k.components = {{4, 8, 1, 1, "Y"}, {4, 8, 1, 1, "Y"}, {4, 8, 1, 1, "y"}};
     Recorder rec;
     Sequence s;
@@ -261,7 +261,7 @@ TEST(KorvaProbe, EveryMisplacedYIsReported) {
 
 TEST(KorvaProbe, ProbingAgainGivesTheSameGeometry) {
     TempDir dir;
-    KorvaSpec k = testing_support::KorvaInterlaced(16, 4, 1);
+    KorvaLayout k = testing_support::KorvaInterlaced(16, 4, 1);
     Sequence s;
     ASSERT_TRUE(s.Open(WriteKorva(dir, "again.yuv", k, 2 * (64 + 64) + 64, 3)));
     const auto& d = s.display;
@@ -296,14 +296,14 @@ TEST(KorvaProbe, OddWidthInterlacedFileIsKorva) {
 
 TEST(KorvaProbe, UnsupportedLayoutsAreStillKorva) {
     TempDir dir;
-    KorvaSpec mux = testing_support::KorvaInterlaced(8, 2, 0);
+    KorvaLayout mux = testing_support::KorvaInterlaced(8, 2, 0);
     mux.interlaceFactor = 1;
     Sequence s1;
     ASSERT_TRUE(s1.Open(WriteKorva(dir, "mp.yuv", mux)));
     EXPECT_EQ(s1.display.isKorva, 1);
     EXPECT_EQ(s1.display.uvMultiplexed, 1);
 
-    KorvaSpec sep = testing_support::KorvaProgressive(8, 4);
+    KorvaLayout sep = testing_support::KorvaProgressive(8, 4);
     sep.interlaceFactor = 2;
     Sequence s2;
     ASSERT_TRUE(s2.Open(WriteKorva(dir, "si.yuv", sep)));
@@ -316,22 +316,22 @@ TEST(KorvaProbe, UnsupportedLayoutsAreStillKorva) {
 // byte 0.
 struct RefusedCase {
     const char* name;
-    KorvaSpec spec;
+    KorvaLayout layout;
     const char* message;   // nullptr: not KORVA at all, no message
     size_t keepBytes = 0;  // > 0: the file is cut to this many bytes
 };
 
-KorvaSpec Progressive() {
+KorvaLayout Progressive() {
     return testing_support::KorvaProgressive(8, 4);
 }
 
 std::vector<RefusedCase> RefusedCases() {
     using namespace engine::msg;
     std::vector<RefusedCase> cases;
-    auto add = [&](const char* name, KorvaSpec k, const char* message, size_t keep = 0) {
+    auto add = [&](const char* name, KorvaLayout k, const char* message, size_t keep = 0) {
         cases.push_back({name, std::move(k), message, keep});
     };
-    KorvaSpec k = Progressive();
+    KorvaLayout k = Progressive();
     k.recordSize = 63;
     add("record size 63", k, nullptr);
     k = Progressive();
@@ -416,7 +416,7 @@ TEST(KorvaProbe, RefusedHeadersFallBackToRaw) {
     TempDir dir;
     for (const RefusedCase& c : RefusedCases()) {
         SCOPED_TRACE(c.name);
-        auto bytes = KorvaHeaderBytes(c.spec);
+        auto bytes = KorvaHeaderBytes(c.layout);
         if (c.keepBytes > 0) {
             bytes.resize(c.keepBytes);
         } else {

@@ -405,8 +405,8 @@ TEST_F(Playback, DualFailedLoopRestartLeavesTheShownFrame) {
 
 // A KORVA file whose header is longer than two frames.
 std::string WriteKorva(const TempDir& dir, int frames, int w, int h, uint32_t* frameBytes) {
-    const auto spec = testing_support::KorvaProgressive(w, h);
-    std::vector<uint8_t> bytes = testing_support::KorvaHeaderBytes(spec);
+    const auto layout = testing_support::KorvaProgressive(w, h);
+    std::vector<uint8_t> bytes = testing_support::KorvaHeaderBytes(layout);
     const size_t fb = size_t(w) * h * 3 / 2;
     for (int i = 0; i < frames; ++i) {
         auto f = testing_support::PatternFrame(fb, i, 3);

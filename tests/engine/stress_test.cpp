@@ -63,7 +63,7 @@ protected:
         WriteBytes(dir.File("big1.raw"), RawSequence(768, 704, 4, 8));
         WriteBytes(dir.File("big2.raw"), RawSequence(768, 704, 3, 9));
         // KORVA pairs with one layout each, so one can be shown beside the other.
-        auto korva = [&](const char* name, const KorvaSpec& k, size_t frameBytes, int frames,
+        auto korva = [&](const char* name, const KorvaLayout& k, size_t frameBytes, int frames,
                          uint32_t seed) {
             auto bytes = KorvaHeaderBytes(k);
             for (int i = 0; i < frames; ++i) {
@@ -72,11 +72,11 @@ protected:
             }
             WriteBytes(dir.File(name), bytes);
         };
-        const KorvaSpec small = KorvaProgressive(16, 8);
+        const KorvaLayout small = KorvaProgressive(16, 8);
         korva("k1.yuv", small, 16 * 8 * 3 / 2, 10, 5);
         korva("k2.yuv", small, 16 * 8 * 3 / 2, 7, 6);
         // Interlaced, multiplexed: two fields of 1024 x 288 luma and chroma, one header record.
-        const KorvaSpec interlaced = KorvaInterlaced(1024, 288);
+        const KorvaLayout interlaced = KorvaInterlaced(1024, 288);
         const size_t interlacedBytes = 2 * (1024 * 288 * 2) + 64;
         korva("ki1.yuv", interlaced, interlacedBytes, 3, 10);
         korva("ki2.yuv", interlaced, interlacedBytes, 4, 11);

@@ -9,7 +9,7 @@
 #include "tests/support/sequence_files.h"
 
 namespace fs = std::filesystem;
-using testing_support::KorvaSpec;
+using testing_support::KorvaLayout;
 
 namespace {
 
@@ -18,7 +18,7 @@ std::vector<uint8_t> Bytes(const std::string& text) {
 }
 
 // A KORVA header followed by frames of pattern bytes, with the default-size bytes at the end.
-std::vector<uint8_t> KorvaFile(const KorvaSpec& k, size_t frameBytes, int frames) {
+std::vector<uint8_t> KorvaFile(const KorvaLayout& k, size_t frameBytes, int frames) {
     std::vector<uint8_t> out = testing_support::KorvaHeaderBytes(k);
     for (int i = 0; i < frames; ++i) {
         auto f = testing_support::PatternFrame(frameBytes, i);
@@ -43,38 +43,38 @@ void SequenceSeeds(const fs::path& dir) {
 
     // KORVA: the two supported layouts, luma only, 4:4:4, extra and frame header records.
     const int w = 16, h = 8;
-    KorvaSpec progressive = testing_support::KorvaProgressive(w, h);
+    KorvaLayout progressive = testing_support::KorvaProgressive(w, h);
     put("korva_progressive", KorvaFile(progressive, size_t(w) * h * 3 / 2, 2));
-    KorvaSpec interlaced = testing_support::KorvaInterlaced(w, h / 2);
+    KorvaLayout interlaced = testing_support::KorvaInterlaced(w, h / 2);
     put("korva_interlaced", KorvaFile(interlaced, 2 * size_t(w) * h + 64, 2));
-    KorvaSpec interlacedCvf2 = interlaced;
+    KorvaLayout interlacedCvf2 = interlaced;
     interlacedCvf2.frameHeaderRecords = 0;
     interlacedCvf2.components[1] = {h / 4, w, 2, 2, "u/v"};
     put("korva_interlaced_cvf2", KorvaFile(interlacedCvf2, 2 * size_t(w) * h * 3 / 4 + 64, 2));
-    KorvaSpec luma;
+    KorvaLayout luma;
     luma.frameHeaderRecords = 1;
     luma.components = {{h, w, 1, 1, " y   "}};
     put("korva_luma", KorvaFile(luma, size_t(w) * h + 64, 2));
-    KorvaSpec full = progressive;
+    KorvaLayout full = progressive;
     full.extraHeaderRecords = 2;
     full.components = {{h, w, 1, 1, "Y"}, {h, w / 2, 1, 2, "U"}, {h, w / 2, 1, 2, "V"}};
     put("korva_444_extra", KorvaFile(full, size_t(w) * h * 2, 1));
-    KorvaSpec yLast = progressive;
+    KorvaLayout yLast = progressive;
     yLast.components = {{h / 2, w / 2, 2, 2, "U"}, {h, w, 1, 1, "Y"}, {h / 2, w / 2, 2, 2, "V"}};
     put("korva_y_not_first", KorvaFile(yLast, size_t(w) * h * 3 / 2, 1));
     // Headers the probe refuses: bad interlace, mux without interlace, truncated.
-    KorvaSpec muxProgressive = interlaced;
+    KorvaLayout muxProgressive = interlaced;
     muxProgressive.interlaceFactor = 1;
     put("korva_mux_progressive", KorvaFile(muxProgressive, size_t(w) * h + 64, 1));
-    KorvaSpec separateInterlaced = progressive;
+    KorvaLayout separateInterlaced = progressive;
     separateInterlaced.interlaceFactor = 2;
     put("korva_separate_interlaced", KorvaFile(separateInterlaced, size_t(w) * h * 3, 1));
     auto header = testing_support::KorvaHeaderBytes(progressive);
     put("korva_truncated", std::vector<uint8_t>(header.begin(), header.begin() + 200));
-    KorvaSpec huge = progressive;
+    KorvaLayout huge = progressive;
     huge.components[0] = {100000, 100000, 1, 1, "Y"};
     put("korva_huge", KorvaFile(huge, 64, 1));
-    KorvaSpec negative = progressive;
+    KorvaLayout negative = progressive;
     negative.extraHeaderRecords = -1;
     put("korva_negative", testing_support::KorvaHeaderBytes(negative));
 

@@ -84,18 +84,18 @@ inline std::vector<uint8_t> UniformFrame(int w, int h, uint8_t y, uint8_t u, uin
 }
 
 // KORVA header records, built field by field.
-struct KorvaComponentSpec {
+struct KorvaComponentLayout {
     int lines, pixelsPerLine, verticalFactor, horizontalFactor;
     std::string name;
 };
 
-struct KorvaSpec {
+struct KorvaLayout {
     int componentCount = -1;  // -1: the number of components given
     int extraHeaderRecords = 0;
     int frameHeaderRecords = 0;
     int recordSize = 64;
     int interlaceFactor = 1;
-    std::vector<KorvaComponentSpec> components;
+    std::vector<KorvaComponentLayout> components;
 };
 
 inline void PutField(std::vector<uint8_t>& rec, int offset, int width, const std::string& text) {
@@ -110,7 +110,7 @@ inline std::string RightAligned(long value, int width) {
 }
 
 // The header records: main records 1 and 2, the extra records, two records per component.
-inline std::vector<uint8_t> KorvaHeaderBytes(const KorvaSpec& k) {
+inline std::vector<uint8_t> KorvaHeaderBytes(const KorvaLayout& k) {
     const int count = k.componentCount >= 0 ? k.componentCount : int(k.components.size());
     const size_t extra = size_t(k.extraHeaderRecords > 0 ? k.extraHeaderRecords : 0);
     std::vector<uint8_t> out(64 * (2 + extra + 2 * k.components.size()), ' ');
@@ -141,15 +141,15 @@ inline std::vector<uint8_t> KorvaHeaderBytes(const KorvaSpec& k) {
 }
 
 // The two supported layouts, as in the worked examples.
-inline KorvaSpec KorvaProgressive(int w, int h) {
-    KorvaSpec k;
+inline KorvaLayout KorvaProgressive(int w, int h) {
+    KorvaLayout k;
     k.interlaceFactor = 1;
     k.components = {{h, w, 1, 1, "Y"}, {h / 2, w / 2, 2, 2, "U"}, {h / 2, w / 2, 2, 2, "V"}};
     return k;
 }
 
-inline KorvaSpec KorvaInterlaced(int w, int fieldLines, int frameHeaderRecords = 1) {
-    KorvaSpec k;
+inline KorvaLayout KorvaInterlaced(int w, int fieldLines, int frameHeaderRecords = 1) {
+    KorvaLayout k;
     k.interlaceFactor = 2;
     k.frameHeaderRecords = frameHeaderRecords;
     k.components = {{fieldLines, w, 1, 1, "Y"}, {fieldLines, w, 1, 2, "U/V"}};

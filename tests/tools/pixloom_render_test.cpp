@@ -16,7 +16,7 @@
 namespace {
 
 using testing_support::KorvaHeaderBytes;
-using testing_support::KorvaSpec;
+using testing_support::KorvaLayout;
 using testing_support::TempDir;
 using testing_support::WriteBytes;
 
@@ -183,13 +183,13 @@ TEST_F(Render, DualAndDelta) {
     }
 }
 
-KorvaSpec Interlaced16x8() {
+KorvaLayout Interlaced16x8() {
     return testing_support::KorvaInterlaced(16, 4, 1);
 }
 
 TEST_F(Render, KorvaFramesAndDualFromDataStart) {
-    const KorvaSpec spec = Interlaced16x8();
-    auto header = KorvaHeaderBytes(spec);
+    const KorvaLayout layout = Interlaced16x8();
+    auto header = KorvaHeaderBytes(layout);
     const size_t start = header.size(), fb = 2 * (64 + 64) + 64;
     auto l = header, rr = header;
     for (int i = 0; i < 3; ++i) {
@@ -234,11 +234,11 @@ TEST_F(Render, InfoForRawAndKorva) {
               "type=raw\nwidth=352\nheight=288\ny_size=101376\nc_size=25344\ny_stride=352\n"
               "c_stride=176\nframe_bytes=152064\ndata_start=0\nframes=2\n");
 
-    KorvaSpec spec;
-    spec.interlaceFactor = 2;
-    spec.frameHeaderRecords = 1;
-    spec.components = {{288, 720, 1, 1, "Y"}, {288, 720, 1, 2, "U/V"}};
-    auto bytes = KorvaHeaderBytes(spec);
+    KorvaLayout layout;
+    layout.interlaceFactor = 2;
+    layout.frameHeaderRecords = 1;
+    layout.components = {{288, 720, 1, 1, "Y"}, {288, 720, 1, 2, "U/V"}};
+    auto bytes = KorvaHeaderBytes(layout);
     bytes.resize(bytes.size() + (2 * 720 * 288 * 2 + 64) * 3 + 17, 1);
     WriteBytes(File("pal.YUV"), bytes);
     r = Run({"--info", "pal.YUV"});
@@ -249,9 +249,9 @@ TEST_F(Render, InfoForRawAndKorva) {
 }
 
 TEST_F(Render, RefusedKorvaHeaderIsShownAsRaw) {
-    KorvaSpec spec = testing_support::KorvaProgressive(8, 4);
-    spec.components[1].horizontalFactor = 0;
-    auto bytes = KorvaHeaderBytes(spec);
+    KorvaLayout layout = testing_support::KorvaProgressive(8, 4);
+    layout.components[1].horizontalFactor = 0;
+    auto bytes = KorvaHeaderBytes(layout);
     bytes.resize(size_t(176 * 144 * 3 / 2), 9);
     WriteBytes(File("bad.yuv"), bytes);
     Result r = Run({"--info", "bad.yuv"});
@@ -262,17 +262,17 @@ TEST_F(Render, RefusedKorvaHeaderIsShownAsRaw) {
 }
 
 TEST_F(Render, UnsupportedKorvaLayoutsExitWithStatusOne) {
-    KorvaSpec mux = testing_support::KorvaInterlaced(8, 2, 0);
+    KorvaLayout mux = testing_support::KorvaInterlaced(8, 2, 0);
     mux.interlaceFactor = 1;
-    KorvaSpec sep = testing_support::KorvaProgressive(8, 4);
+    KorvaLayout sep = testing_support::KorvaProgressive(8, 4);
     sep.interlaceFactor = 2;
-    const std::pair<KorvaSpec, const char*> cases[] = {
+    const std::pair<KorvaLayout, const char*> cases[] = {
         {mux, "KORVA, U/V multiplexed, non-interlaced not supported yet.\n"},
         {sep, "KORVA, U & V not multiplexed, interlaced not supported yet.\n"},
     };
-    for (const auto& [spec, message] : cases) {
+    for (const auto& [layout, message] : cases) {
         SCOPED_TRACE(message);
-        auto bytes = KorvaHeaderBytes(spec);
+        auto bytes = KorvaHeaderBytes(layout);
         bytes.resize(bytes.size() + 1000, 0);
         WriteBytes(File("u.yuv"), bytes);
         Result r = Run({"-o", "u.bmp", "u.yuv"});
